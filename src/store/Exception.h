@@ -33,3 +33,9 @@ class EDatabaseError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// A filter expression or search pattern that cannot be read.
+class EFilterError : public Exception {
+public:
+    using Exception::Exception;
+};

@@ -1,0 +1,107 @@
+#include "store/Database.h"
+
+#include "store/Dialect.h"
+#include "store/Exception.h"
+#include "store/Schema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+void run(QSqlDatabase& db, const QString& sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw EDatabaseError(q.lastError().text());
+}
+
+} // namespace
+
+Database::Database(const QString& folder, const QString& connectionName)
+    : m_connectionName(connectionName)
+    , m_filePath(QDir(folder).absoluteFilePath(QString::fromLatin1(alias) + QStringLiteral(".db")))
+{
+    const bool exists = QFileInfo::exists(m_filePath);
+    if (!exists && !QFileInfo(folder).isDir())
+        throw EDatabaseError(QStringLiteral("Cannot create the database %1: the folder does not exist")
+                                 .arg(QDir::toNativeSeparators(m_filePath)));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(SqlDialect::driverName(), m_connectionName);
+    db.setDatabaseName(m_filePath);
+    try {
+        if (!db.open())
+            throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
+                                     .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text()));
+        for (const QString& setup : SqlDialect::connectionSetup())
+            run(db, setup);
+        if (exists)
+            checkSchema();
+        else
+            createSchema();
+    } catch (...) {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connectionName);
+        throw;
+    }
+}
+
+Database::~Database()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void Database::begin()
+{
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        throw EDatabaseError(db.lastError().text());
+}
+
+void Database::commit()
+{
+    QSqlDatabase db = connection();
+    if (!db.commit())
+        throw EDatabaseError(db.lastError().text());
+}
+
+void Database::rollback()
+{
+    connection().rollback();
+}
+
+void Database::createSchema()
+{
+    QSqlDatabase db = connection();
+    inTransaction([&] {
+        for (const TableDef& table : Schema::tables()) {
+            run(db, SqlDialect::createTable(table));
+            for (const IndexDef& index : table.indexes)
+                run(db, SqlDialect::createIndex(table, index));
+        }
+    });
+}
+
+void Database::checkSchema()
+{
+    QSqlDatabase db = connection();
+    const QStringList present = db.tables();
+    for (const TableDef& table : Schema::tables()) {
+        const QString name = QString::fromUtf8(table.name);
+        if (!present.contains(name, Qt::CaseInsensitive))
+            throw EDatabaseError(QStringLiteral("The database %1 has no table '%2'")
+                                     .arg(QDir::toNativeSeparators(m_filePath), name));
+    }
+}

@@ -1,0 +1,35 @@
+#include "store/DateTime.h"
+
+#include <cmath>
+
+namespace {
+const QDate epoch(1899, 12, 30);
+constexpr double msPerDay = 86400000.0;
+} // namespace
+
+namespace DayCount {
+
+double fromDateTime(const QDateTime& local)
+{
+    const QDateTime value = local.toLocalTime();
+    const double days = double(epoch.daysTo(value.date()));
+    const double fraction = double(value.time().msecsSinceStartOfDay()) / msPerDay;
+    // Before the epoch the fraction counts away from zero, as the day count
+    // format has it: -1.25 is 6:00 on 1899-12-29.
+    return days >= 0 ? days + fraction : days - fraction;
+}
+
+QDateTime toDateTime(double days)
+{
+    const double whole = std::trunc(days);
+    const double fraction = std::fabs(days - whole);
+    qint64 ms = qint64(std::llround(fraction * msPerDay));
+    qint64 dayNumber = qint64(whole);
+    if (ms >= qint64(msPerDay)) {
+        ms -= qint64(msPerDay);
+        dayNumber += days >= 0 ? 1 : -1;
+    }
+    return QDateTime(epoch.addDays(dayNumber), QTime::fromMSecsSinceStartOfDay(int(ms)));
+}
+
+} // namespace DayCount

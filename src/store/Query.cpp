@@ -1,0 +1,86 @@
+#include "store/Query.h"
+
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/Exception.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+Query::Query(Database& database)
+    : m_database(database)
+    , m_query(database.connection())
+{
+}
+
+void Query::setSQL(const QByteArray& statement)
+{
+    Close();
+    m_sql = statement;
+}
+
+void Query::exec(bool forRows)
+{
+    m_query = QSqlQuery(m_database.connection());
+    m_query.setForwardOnly(true);
+    if (!m_query.exec(SqlDialect::translate(m_sql)))
+        throw EDatabaseError(m_query.lastError().text());
+    if (forRows) {
+        m_open = true;
+        m_row = 0;
+        m_eof = !m_query.next();
+    }
+}
+
+void Query::ExecSQL()
+{
+    Close();
+    exec(false);
+    m_query.finish();
+}
+
+void Query::Open()
+{
+    Close();
+    exec(true);
+}
+
+void Query::Close()
+{
+    m_query.finish();
+    m_open = false;
+    m_eof = true;
+    m_row = -1;
+}
+
+void Query::First()
+{
+    if (!m_open)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_row != 0)
+        exec(true); // forward-only: going back means running it again
+}
+
+void Query::Next()
+{
+    if (!m_open || m_eof)
+        return;
+    ++m_row;
+    m_eof = !m_query.next();
+}
+
+Field Query::FieldByName(const QByteArray& name) const
+{
+    const QSqlRecord rec = m_query.record();
+    const int i = rec.indexOf(QString::fromUtf8(name));
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
+    const QVariant value = m_eof ? QVariant() : m_query.value(i);
+    // SQLite reports no declared types through the driver; a date-time
+    // column is known by its name in the schema.
+    const bool isDateTime = Schema::isDateTimeColumn(name);
+    FieldKind kind = isDateTime ? FieldKind::DateTime : FieldKind::Text;
+    if (!isDateTime && value.metaType().id() == QMetaType::Double)
+        kind = FieldKind::Float;
+    return Field(name, value, kind);
+}

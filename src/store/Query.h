@@ -1,0 +1,47 @@
+#pragma once
+
+#include "store/Field.h"
+
+#include <QByteArray>
+#include <QSqlQuery>
+
+class Database;
+
+// The SQL query object through which every statement of the data store runs
+// (the main window's Query1). One statement at a time: each user replaces
+// the statement text first. The text is the system's SQL; the dialect turns
+// it into the engine's. Engine failures raise EDatabaseError carrying the
+// engine's message.
+class Query : public FieldSource {
+public:
+    explicit Query(Database& database);
+
+    void setSQL(const QByteArray& statement);
+    const QByteArray& SQL() const { return m_sql; }
+
+    // Runs the statement at once, no rows.
+    void ExecSQL();
+    // Runs a SELECT and stands on its first row (Eof at once when none).
+    void Open();
+    void Close();
+
+    void First();
+    void Next();
+    bool Eof() const { return m_eof; }
+
+    // A field of the current row, matched by name without regard to case.
+    // Throws EDatabaseError when the result has no such column.
+    Field FieldByName(const QByteArray& name) const override;
+
+    Database& database() { return m_database; }
+
+private:
+    void exec(bool forRows);
+
+    Database& m_database;
+    QSqlQuery m_query;
+    QByteArray m_sql;
+    bool m_open = false;
+    bool m_eof = true;
+    int m_row = -1;
+};

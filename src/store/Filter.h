@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Exception.h"
 #include "store/Schema.h"
 
 #include <QList>
@@ -17,6 +18,10 @@
 struct FilterField {
     QByteArray name;
     FieldKind kind;
+    // How the condition refers to the field in the dataset's statement (a
+    // column qualified by its table, a lookup's expression); empty: the
+    // field's quoted name. It comes from the program, never from the user.
+    QString sql = {};
 };
 
 struct FilterCondition {
@@ -24,10 +29,12 @@ struct FilterCondition {
     QVariantList values;  // bound to the placeholders, in order
 };
 
-#include "store/Exception.h"
+// The fields of a table as a filter sees them.
+QList<FilterField> filterFields(const TableDef& table);
 
-// Throws EFilterError saying what is wrong (an unknown field is named, an
-// unterminated text is called so). Field names match without regard to case.
-// caseInsensitive makes text comparisons ignore case.
+// Throws EFilterError saying what is wrong and at which position (an unknown
+// field is named, an unterminated text is called so). An empty or blank
+// expression gives the empty condition. Field names match without regard to
+// case. caseInsensitive makes text comparisons ignore case.
 FilterCondition parseFilter(const QString& expression, const QList<FilterField>& fields,
                             bool caseInsensitive);

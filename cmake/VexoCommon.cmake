@@ -3,7 +3,11 @@
 add_library(vexo_common INTERFACE)
 target_compile_features(vexo_common INTERFACE cxx_std_20)
 target_compile_options(vexo_common INTERFACE -Wall -Wextra -Wpedantic)
-target_compile_definitions(vexo_common INTERFACE
+
+# The application's own code converts texts explicitly; tests may use plain
+# string literals.
+add_library(vexo_strict INTERFACE)
+target_compile_definitions(vexo_strict INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
   QT_NO_CAST_FROM_BYTEARRAY
@@ -21,7 +25,7 @@ endif()
 function(vexo_add_core_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC vexo_common)
+  target_link_libraries(${name} PUBLIC vexo_common PRIVATE vexo_strict)
 endfunction()
 
 # vexo_add_test(name [WIDGETS] SOURCES... LIBS ...): a GoogleTest executable

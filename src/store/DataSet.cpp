@@ -1,1 +1,662 @@
-// DataSet
+#include "store/DataSet.h"
+
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/Exception.h"
+#include "store/Miscl.h"
+
+#include <QSet>
+#include <QSqlError>
+
+#include <algorithm>
+
+namespace {
+
+// Rows fetched for views are kept until this many are held, then dropped
+// all at once: a grid shows a few dozen at a time.
+constexpr int cacheLimit = 4096;
+
+QList<QByteArray> splitNames(const QByteArray& names)
+{
+    QList<QByteArray> out;
+    for (const QByteArray& n : names.split(';'))
+        if (const QByteArray t = n.trimmed(); !t.isEmpty())
+            out << t;
+    return out;
+}
+
+void bindAll(QSqlQuery& q, const QVariantList& values)
+{
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+}
+
+void execOrThrow(QSqlQuery& q)
+{
+    if (!q.exec())
+        throw EDatabaseError(q.lastError().text());
+}
+
+QString textOf(const QVariant& v)
+{
+    if (v.metaType().id() == QMetaType::QByteArray)
+        return QString::fromUtf8(v.toByteArray());
+    return v.toString();
+}
+
+} // namespace
+
+DataSet::DataSet(Database& database, const QByteArray& tableName, QObject* parent)
+    : QObject(parent)
+    , m_database(database)
+    , m_table(Schema::table(tableName))
+{
+    for (const ColumnDef& c : m_table.columns)
+        m_fields << DataSetField{c.name, c.kind, false};
+}
+
+DataSet::~DataSet() = default;
+
+void DataSet::addLookupField(const LookupFieldDef& lookup)
+{
+    if (Active())
+        throw EDatabaseError(QStringLiteral("Lookup fields are declared before the dataset opens"));
+    const TableDef& source = Schema::table(lookup.lookupTable);
+    const QList<QByteArray> keys = splitNames(lookup.keyFields);
+    const QList<QByteArray> lookupKeys = splitNames(lookup.lookupKeyFields);
+    if (keys.isEmpty() || keys.size() != lookupKeys.size())
+        throw EDatabaseError(QStringLiteral("Lookup field '%1' needs as many key fields as lookup key fields")
+                                 .arg(QString::fromUtf8(lookup.name)));
+    for (const QByteArray& k : keys)
+        if (fieldIndex(k) < 0)
+            throw EDatabaseError(QStringLiteral("Lookup field '%1': no field '%2'")
+                                     .arg(QString::fromUtf8(lookup.name), QString::fromUtf8(k)));
+    for (const QByteArray& k : lookupKeys + QList<QByteArray>{lookup.resultField})
+        if (!source.column(k))
+            throw EDatabaseError(QStringLiteral("Lookup field '%1': table %2 has no column '%3'")
+                                     .arg(QString::fromUtf8(lookup.name), QString::fromUtf8(source.name),
+                                          QString::fromUtf8(k)));
+    m_lookups << lookup;
+    m_fields << DataSetField{lookup.name, lookup.kind, true};
+}
+
+int DataSet::fieldIndex(const QByteArray& name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void DataSet::requireActive() const
+{
+    if (!Active())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset (%1)")
+                                 .arg(QString::fromUtf8(m_table.name)));
+}
+
+void DataSet::Open()
+{
+    if (Active())
+        return;
+    if (m_filtered)
+        m_condition = conditionFor(m_filterText);
+    m_state = State::Browse;
+    try {
+        readKeys();
+    } catch (...) {
+        m_state = State::Inactive;
+        throw;
+    }
+    setCurrent(m_keys.isEmpty() ? -1 : 0);
+    m_bof = true;
+    emit rowsReset();
+    emit stateChanged();
+}
+
+void DataSet::Close()
+{
+    if (!Active())
+        return;
+    m_keys.clear();
+    m_editRow.clear();
+    m_changed.clear();
+    forgetRows();
+    m_fetchQuery.reset();
+    m_current = -1;
+    m_eof = m_bof = true;
+    m_state = State::Inactive;
+    emit rowsReset();
+    emit stateChanged();
+}
+
+QString DataSet::orderBy() const
+{
+    QStringList terms;
+    if (const IndexDef* index = m_table.index(m_indexName)) {
+        for (const QByteArray& c : index->columns) {
+            const ColumnDef* col = m_table.column(c);
+            QString term = QStringLiteral("t.") + SqlDialect::quoteName(c);
+            // Names typed by officials sort as a person expects, whatever
+            // their case.
+            if (col && col->kind == FieldKind::Text)
+                term = SqlDialect::caseFolded(term);
+            terms << term;
+        }
+    }
+    terms << QStringLiteral("t.") + SqlDialect::rowIdentity();
+    return terms.join(QStringLiteral(", "));
+}
+
+std::optional<FilterCondition> DataSet::conditionFor(const QString& text) const
+{
+    QList<FilterField> fields;
+    for (const ColumnDef& c : m_table.columns)
+        fields << FilterField{c.name, c.kind};
+    FilterCondition condition = parseFilter(text, fields, m_caseInsensitive);
+    if (condition.sql.isEmpty())
+        return std::nullopt;
+    return condition;
+}
+
+void DataSet::readKeys()
+{
+    QString sql = QStringLiteral("SELECT t.%1 FROM %2 t").arg(SqlDialect::rowIdentity(), SqlDialect::quoteName(m_table.name));
+    if (m_filtered && m_condition)
+        sql += QStringLiteral(" WHERE ") + m_condition->sql;
+    sql += QStringLiteral(" ORDER BY ") + orderBy();
+
+    QSqlQuery q(m_database.connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw EDatabaseError(q.lastError().text());
+    if (m_filtered && m_condition)
+        bindAll(q, m_condition->values);
+    execOrThrow(q);
+    QVector<qint64> keys;
+    while (q.next())
+        keys << q.value(0).toLongLong();
+    m_keys = std::move(keys);
+    forgetRows();
+}
+
+QString DataSet::keyExpression(const QByteArray& name, int& aliasCounter) const
+{
+    const int i = fieldIndex(name);
+    if (i >= 0 && m_fields[i].lookup)
+        return lookupExpression(i, aliasCounter);
+    return QStringLiteral("t.") + SqlDialect::quoteName(m_fields[i].name);
+}
+
+QString DataSet::lookupExpression(int field, int& aliasCounter) const
+{
+    const LookupFieldDef& lookup = m_lookups[field - m_table.columns.size()];
+    const QString alias = QStringLiteral("lk%1").arg(++aliasCounter);
+    const QList<QByteArray> keys = splitNames(lookup.keyFields);
+    const QList<QByteArray> lookupKeys = splitNames(lookup.lookupKeyFields);
+    QStringList match;
+    for (int k = 0; k < keys.size(); ++k)
+        match << QStringLiteral("%1.%2 = %3")
+                     .arg(alias, SqlDialect::quoteName(lookupKeys[k]), keyExpression(keys[k], aliasCounter));
+    // The first matching row, so that two matching rows still give one value.
+    return QStringLiteral("(SELECT %1.%2 FROM %3 %1 WHERE %4 ORDER BY %1.%5 LIMIT 1)")
+        .arg(alias, SqlDialect::quoteName(lookup.resultField), SqlDialect::quoteName(lookup.lookupTable),
+             match.join(QStringLiteral(" AND ")), SqlDialect::rowIdentity());
+}
+
+QString DataSet::selectList() const
+{
+    QStringList items;
+    int aliasCounter = 0;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].lookup)
+            items << lookupExpression(i, aliasCounter);
+        else
+            items << QStringLiteral("t.") + SqlDialect::quoteName(m_fields[i].name);
+    }
+    return items.join(QStringLiteral(", "));
+}
+
+void DataSet::forgetRows() const
+{
+    m_cache.clear();
+}
+
+const DataSet::Row& DataSet::fetch(int row) const
+{
+    static const Row none;
+    if (row < 0 || row >= m_keys.size())
+        return none;
+    if ((m_state == State::Edit || m_state == State::Insert) && row == m_current)
+        return m_editRow;
+    const qint64 key = m_keys[row];
+    if (auto it = m_cache.constFind(key); it != m_cache.constEnd())
+        return *it;
+
+    if (!m_fetchQuery) {
+        m_fetchQuery.emplace(m_database.connection());
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 t WHERE t.%3 = ?")
+                                .arg(selectList(), SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity());
+        if (!m_fetchQuery->prepare(sql)) {
+            const QString error = m_fetchQuery->lastError().text();
+            m_fetchQuery.reset();
+            throw EDatabaseError(error);
+        }
+    }
+    QSqlQuery& q = *m_fetchQuery;
+    q.bindValue(0, key);
+    execOrThrow(q);
+    Row values(m_fields.size());
+    if (q.next())
+        for (int i = 0; i < m_fields.size(); ++i)
+            values[i] = SqlDialect::fromStorage(m_fields[i].kind, q.value(i));
+    q.finish();
+    if (m_cache.size() >= cacheLimit)
+        m_cache.clear();
+    return *m_cache.insert(key, values);
+}
+
+QVariant DataSet::value(int row, int field) const
+{
+    const Row& r = fetch(row);
+    return field >= 0 && field < r.size() ? r[field] : QVariant();
+}
+
+Field DataSet::FieldByName(const QByteArray& name) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("%1 has no field '%2'")
+                                 .arg(QString::fromUtf8(m_table.name), QString::fromUtf8(name)));
+    return Field(m_fields[i].name, value(m_current, i), m_fields[i].kind);
+}
+
+void DataSet::setCurrent(int row)
+{
+    const int old = m_current;
+    m_current = m_keys.isEmpty() ? -1 : std::clamp(row, 0, int(m_keys.size()) - 1);
+    m_eof = m_bof = m_keys.isEmpty();
+    if (old != m_current)
+        emit currentRowChanged(m_current);
+}
+
+void DataSet::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged();
+}
+
+void DataSet::First()
+{
+    requireActive();
+    moveTo(0);
+    m_bof = true;
+}
+
+void DataSet::Last()
+{
+    requireActive();
+    moveTo(int(m_keys.size()) - 1);
+    m_eof = true;
+}
+
+void DataSet::Next()
+{
+    requireActive();
+    if (m_current + 1 < m_keys.size())
+        moveTo(m_current + 1);
+    else
+        m_eof = true;
+}
+
+void DataSet::Prior()
+{
+    requireActive();
+    if (m_current > 0)
+        moveTo(m_current - 1);
+    else
+        m_bof = true;
+}
+
+void DataSet::moveTo(int row)
+{
+    requireActive();
+    if (row != m_current && (m_state == State::Edit || m_state == State::Insert)) {
+        const int from = m_current;
+        const bool abandonsInsert = m_state == State::Insert && !Modified();
+        if (Modified())
+            Post();
+        else
+            Cancel();
+        if (abandonsInsert && row > from)
+            --row; // the abandoned row no longer stands before the target
+    }
+    setCurrent(row);
+}
+
+void DataSet::Refresh()
+{
+    requireActive();
+    if (m_state == State::Edit || m_state == State::Insert) {
+        if (Modified())
+            Post();
+        else
+            Cancel();
+    }
+    const qint64 key = m_current >= 0 ? m_keys[m_current] : -1;
+    const int oldRow = m_current;
+    readKeys();
+    const qsizetype found = m_keys.indexOf(key);
+    m_current = -1;
+    setCurrent(found >= 0 ? int(found) : oldRow);
+    emit rowsReset();
+}
+
+void DataSet::setIndexName(const QByteArray& name)
+{
+    if (!name.isEmpty() && !m_table.index(name))
+        throw EDatabaseError(QStringLiteral("Table %1 has no index '%2'")
+                                 .arg(QString::fromUtf8(m_table.name), QString::fromUtf8(name)));
+    m_indexName = name;
+    if (Active())
+        Refresh();
+}
+
+void DataSet::setCaseInsensitive(bool on)
+{
+    m_caseInsensitive = on;
+}
+
+void DataSet::setFilter(const QString& expression)
+{
+    if (!Active() || !m_filtered) {
+        m_filterText = expression;
+        return;
+    }
+    std::optional<FilterCondition> condition = conditionFor(expression);
+    if (m_state == State::Edit || m_state == State::Insert)
+        moveTo(m_current); // posts
+    m_filterText = expression;
+    m_condition = std::move(condition);
+    readKeys();
+    m_current = -1;
+    setCurrent(0);
+    emit rowsReset();
+}
+
+void DataSet::setFiltered(bool on)
+{
+    if (!Active()) {
+        m_filtered = on;
+        return;
+    }
+    std::optional<FilterCondition> condition;
+    if (on)
+        condition = conditionFor(m_filterText);
+    if (m_state == State::Edit || m_state == State::Insert) {
+        if (Modified())
+            Post();
+        else
+            Cancel();
+    }
+    m_filtered = on;
+    m_condition = std::move(condition);
+    readKeys();
+    m_current = -1;
+    setCurrent(0);
+    emit rowsReset();
+}
+
+bool DataSet::findFrom(int start)
+{
+    requireActive();
+    std::optional<FilterCondition> find = conditionFor(m_filterText);
+    QStringList where;
+    QVariantList values;
+    if (m_filtered && m_condition) {
+        where << QLatin1Char('(') + m_condition->sql + QLatin1Char(')');
+        values << m_condition->values;
+    }
+    if (find) {
+        where << QLatin1Char('(') + find->sql + QLatin1Char(')');
+        values << find->values;
+    }
+    QString sql = QStringLiteral("SELECT t.%1 FROM %2 t").arg(SqlDialect::rowIdentity(), SqlDialect::quoteName(m_table.name));
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    QSqlQuery q(m_database.connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw EDatabaseError(q.lastError().text());
+    bindAll(q, values);
+    execOrThrow(q);
+    QSet<qint64> matching;
+    while (q.next())
+        matching.insert(q.value(0).toLongLong());
+    for (int row = std::max(start, 0); row < m_keys.size(); ++row) {
+        if (matching.contains(m_keys[row])) {
+            moveTo(row);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DataSet::FindFirst()
+{
+    return findFrom(0);
+}
+
+bool DataSet::FindNext()
+{
+    return findFrom(m_current + 1);
+}
+
+void DataSet::Edit()
+{
+    requireActive();
+    if (m_state != State::Browse)
+        return;
+    if (m_keys.isEmpty()) {
+        Append();
+        return;
+    }
+    m_editRow = fetch(m_current);
+    m_changed.clear();
+    setState(State::Edit);
+}
+
+QVariant DataSet::converted(int field, const QVariant& value) const
+{
+    if (value.isNull())
+        return {};
+    const bool isText = value.metaType().id() == QMetaType::QString || value.metaType().id() == QMetaType::QByteArray;
+    const QString text = isText ? textOf(value) : QString();
+    if (isText && text.trimmed().isEmpty() && m_fields[field].kind != FieldKind::Text)
+        return {};
+    const QByteArray bytes = text.trimmed().toUtf8();
+    switch (m_fields[field].kind) {
+    case FieldKind::Integer:
+    case FieldKind::SmallInt:
+    case FieldKind::AutoIncrement:
+        return isText ? QVariant(Miscl::toInteger(bytes)) : QVariant(value.toLongLong());
+    case FieldKind::Float:
+        return isText ? QVariant(Miscl::toFloat(bytes)) : QVariant(value.toDouble());
+    case FieldKind::Boolean:
+        if (!isText)
+            return value.toBool();
+        if (text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || bytes == "1")
+            return true;
+        if (text.trimmed().compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || bytes == "0")
+            return false;
+        throw EConvertError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+    case FieldKind::DateTime: {
+        if (!isText)
+            return value.metaType().id() == QMetaType::QDateTime ? SqlDialect::fromStorage(FieldKind::DateTime, SqlDialect::toStorage(FieldKind::DateTime, value))
+                                                                 : QVariant(value.toDouble());
+        const double days = SqlDialect::dayCountFromStorage(text.trimmed());
+        if (days == 0)
+            throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+        return days;
+    }
+    case FieldKind::Text:
+        return isText ? text : value.toString();
+    }
+    return value;
+}
+
+void DataSet::setFieldValue(const QByteArray& name, const QVariant& value)
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("%1 has no field '%2'")
+                                 .arg(QString::fromUtf8(m_table.name), QString::fromUtf8(name)));
+    setFieldValue(i, value);
+}
+
+void DataSet::setFieldValue(int field, const QVariant& value)
+{
+    requireActive();
+    if (field < 0 || field >= m_fields.size())
+        throw EDatabaseError(QStringLiteral("%1 has no field number %2").arg(QString::fromUtf8(m_table.name)).arg(field));
+    if (m_fields[field].lookup || m_fields[field].kind == FieldKind::AutoIncrement)
+        throw EDatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(QString::fromUtf8(m_fields[field].name)));
+    const QVariant v = converted(field, value);
+    if (m_state == State::Browse)
+        Edit();
+    m_editRow[field] = v;
+    if (!m_changed.contains(field))
+        m_changed << field;
+    emit rowChanged(m_current);
+}
+
+void DataSet::Post()
+{
+    requireActive();
+    if (m_state == State::Browse)
+        return;
+    const QString table = SqlDialect::quoteName(m_table.name);
+    if (m_state == State::Edit) {
+        if (!m_changed.isEmpty()) {
+            QStringList sets;
+            for (int f : m_changed)
+                sets << SqlDialect::quoteName(m_fields[f].name) + QStringLiteral(" = ?");
+            QSqlQuery q(m_database.connection());
+            if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                               .arg(table, sets.join(QStringLiteral(", ")), SqlDialect::rowIdentity())))
+                throw EDatabaseError(q.lastError().text());
+            for (int f : m_changed)
+                q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
+            q.addBindValue(m_keys[m_current]);
+            execOrThrow(q);
+            m_cache.remove(m_keys[m_current]);
+        }
+    } else {
+        QList<int> columns = m_changed;
+        for (int f = 0; f < m_table.columns.size(); ++f)
+            if (m_table.columns[f].required && !columns.contains(f))
+                columns << f;
+        QSqlQuery q(m_database.connection());
+        QString sql;
+        if (columns.isEmpty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+        } else {
+            QStringList names, marks;
+            for (int f : columns) {
+                names << SqlDialect::quoteName(m_fields[f].name);
+                marks << QStringLiteral("?");
+            }
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        }
+        if (!q.prepare(sql))
+            throw EDatabaseError(q.lastError().text());
+        for (int f : columns)
+            q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
+        execOrThrow(q);
+        m_keys[m_current] = q.lastInsertId().toLongLong();
+    }
+    m_changed.clear();
+    m_editRow.clear();
+    setState(State::Browse);
+    emit rowChanged(m_current);
+}
+
+void DataSet::Cancel()
+{
+    requireActive();
+    if (m_state == State::Edit) {
+        m_changed.clear();
+        m_editRow.clear();
+        setState(State::Browse);
+        emit rowChanged(m_current);
+    } else if (m_state == State::Insert) {
+        const int row = m_current;
+        m_keys.removeAt(row);
+        m_changed.clear();
+        m_editRow.clear();
+        setState(State::Browse);
+        emit rowRemoved(row);
+        m_current = -1;
+        setCurrent(row);
+    }
+}
+
+void DataSet::Insert()
+{
+    requireActive();
+    if (m_state != State::Browse)
+        moveTo(m_current); // posts or abandons the row in editing
+    insertAt(std::max(m_current, 0));
+}
+
+void DataSet::Append()
+{
+    requireActive();
+    if (m_state != State::Browse)
+        moveTo(m_current);
+    insertAt(int(m_keys.size()));
+}
+
+void DataSet::insertAt(int row)
+{
+    m_keys.insert(row, 0);
+    m_editRow = Row(m_fields.size());
+    // A required flag starts false, so that a row typed in by hand stores.
+    for (int f = 0; f < m_table.columns.size(); ++f)
+        if (m_table.columns[f].required && m_table.columns[f].kind == FieldKind::Boolean)
+            m_editRow[f] = false;
+    m_changed.clear();
+    m_current = row;
+    m_eof = m_bof = false;
+    setState(State::Insert);
+    emit rowInserted(row);
+    emit currentRowChanged(row);
+}
+
+void DataSet::Delete()
+{
+    requireActive();
+    if (m_state == State::Insert) {
+        Cancel();
+        return;
+    }
+    if (m_keys.isEmpty())
+        return;
+    if (m_state == State::Edit)
+        Cancel();
+    QSqlQuery q(m_database.connection());
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                       .arg(SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity())))
+        throw EDatabaseError(q.lastError().text());
+    const int row = m_current;
+    q.addBindValue(m_keys[row]);
+    execOrThrow(q);
+    m_cache.remove(m_keys[row]);
+    m_keys.removeAt(row);
+    emit rowRemoved(row);
+    m_current = -1;
+    setCurrent(row);
+}

@@ -1,1 +1,129 @@
-#include <gtest/gtest.h>
+#include "StoreFixture.h"
+
+#include "store/DateTime.h"
+#include "store/Dialect.h"
+#include "store/Exception.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+QStringList names(QSqlDatabase db, const QString& type)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = '%1' AND name NOT LIKE 'sqlite_%' ORDER BY name").arg(type));
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+bool run(QSqlDatabase db, const QString& sql, QString* error = nullptr)
+{
+    QSqlQuery q(db);
+    const bool ok = q.exec(sql);
+    if (error)
+        *error = q.lastError().text();
+    return ok;
+}
+
+} // namespace
+
+using DatabaseTest = StoreFixture;
+
+TEST_F(DatabaseTest, NewFileHoldsTheSixTablesAndTheirNamedIndexes)
+{
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("VEXO_ACC.db"))));
+    EXPECT_EQ(names(db->connection(), QStringLiteral("table")),
+              (QStringList{QStringLiteral("athletes"), QStringLiteral("event"), QStringLiteral("pb"),
+                           QStringLiteral("races"), QStringLiteral("record"), QStringLiteral("result")}));
+    EXPECT_EQ(names(db->connection(), QStringLiteral("index")),
+              (QStringList{QStringLiteral("athletes_PrimaryKey"), QStringLiteral("athletes_Surname"),
+                           QStringLiteral("event_PrimaryKey"), QStringLiteral("pb_PrimaryKey"),
+                           QStringLiteral("races_PrimaryKey"), QStringLiteral("races_number"),
+                           QStringLiteral("result_Lane"), QStringLiteral("result_PrimaryKey"),
+                           QStringLiteral("result_Reference"), QStringLiteral("result_Value")}));
+    EXPECT_EQ(scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+}
+
+TEST_F(DatabaseTest, EngineAssignsResultKeysAndRequiresCompleted)
+{
+    auto c = db->connection();
+    ASSERT_TRUE(run(c, QStringLiteral("INSERT INTO result (race_id_pk, place) VALUES (1, '1')")));
+    ASSERT_TRUE(run(c, QStringLiteral("INSERT INTO result (race_id_pk, place) VALUES (1, '2')")));
+    EXPECT_EQ(scalar("SELECT max(result_id_pk) FROM result").toInt(), 2);
+
+    QString error;
+    EXPECT_FALSE(run(c, QStringLiteral("INSERT INTO races (race_id_pk) VALUES (5)"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("NOT NULL"))) << error.toStdString();
+}
+
+TEST_F(DatabaseTest, UniquePrimaryKeysRefuseDuplicates)
+{
+    auto c = db->connection();
+    EXPECT_TRUE(run(c, QStringLiteral("INSERT INTO athletes (number) VALUES (7)")));
+    EXPECT_FALSE(run(c, QStringLiteral("INSERT INTO athletes (number) VALUES (7)")));
+    EXPECT_TRUE(run(c, QStringLiteral("INSERT INTO pb (athlete_number, event) VALUES (7, '100M')")));
+    EXPECT_FALSE(run(c, QStringLiteral("INSERT INTO pb (athlete_number, event) VALUES (7, '100M')")));
+    EXPECT_TRUE(run(c, QStringLiteral("INSERT INTO pb (athlete_number, event) VALUES (7, '200M')")));
+}
+
+TEST(DatabaseOpen, ExistingFileMissingATableFailsNamingIt)
+{
+    QTemporaryDir dir;
+    {
+        Database first(dir.path());
+        QSqlQuery(first.connection()).exec(QStringLiteral("DROP TABLE pb"));
+    }
+    try {
+        Database again(dir.path());
+        FAIL() << "connect succeeded without table pb";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("'pb'"))) << e.what();
+    }
+    // The failed connect leaves no connection behind: the next one works.
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("repair"));
+        raw.setDatabaseName(dir.filePath(QStringLiteral("VEXO_ACC.db")));
+        ASSERT_TRUE(raw.open());
+        QSqlQuery(raw).exec(QStringLiteral("CREATE TABLE pb (athlete_number INTEGER)"));
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("repair"));
+    EXPECT_NO_THROW(Database(dir.path()));
+}
+
+TEST(DatabaseOpen, UnusableFileOrFolderGivesAClearError)
+{
+    QTemporaryDir dir;
+    QFile junk(dir.filePath(QStringLiteral("VEXO_ACC.db")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    EXPECT_THROW(Database(dir.path()), EDatabaseError);
+    EXPECT_THROW(Database(dir.filePath(QStringLiteral("no/such/folder"))), EDatabaseError);
+}
+
+TEST(Dialect, TranslatesDateLiteralsAndDistinctRowOutsideTextOnly)
+{
+    EXPECT_EQ(SqlDialect::translate("insert into races values (1,#2026/12/09 10:35#,'a#2026/12/09 10:35#b')"),
+              QStringLiteral("insert into races values (1,'2026-12-09 10:35:00','a#2026/12/09 10:35#b')"));
+    EXPECT_EQ(SqlDialect::translate("SELECT DISTINCTROW a FROM t WHERE x='DISTINCTROW it''s'"),
+              QStringLiteral("SELECT a FROM t WHERE x='DISTINCTROW it''s'"));
+    EXPECT_EQ(SqlDialect::translate("select NODISTINCTROW from t"), QStringLiteral("select NODISTINCTROW from t"));
+    EXPECT_EQ(SqlDialect::translate("select 'O''Brien' # 1"), QStringLiteral("select 'O''Brien' # 1"));
+}
+
+TEST(Dialect, DateTimesStoreAsSortableTextAndReadBackAsDayCounts)
+{
+    const QDateTime t(QDate(2007, 10, 10), QTime(10, 35));
+    const double days = DayCount::fromDateTime(t);
+    EXPECT_NEAR(days, 39365.0 + (10 * 60 + 35) / 1440.0, 1e-9);
+    EXPECT_EQ(SqlDialect::dayCountToStorage(days), QStringLiteral("2007-10-10 10:35:00"));
+    EXPECT_NEAR(SqlDialect::dayCountFromStorage(QStringLiteral("2007-10-10 10:35:00")), days, 1e-9);
+    EXPECT_EQ(SqlDialect::dayCountFromStorage(QVariant()), 0.0);
+    EXPECT_EQ(DayCount::toDateTime(1.5), QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
+    EXPECT_EQ(DayCount::toDateTime(DayCount::fromDateTime(t)), t);
+}

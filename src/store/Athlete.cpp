@@ -1,1 +1,36 @@
-// Athlete
+#include "store/Athlete.h"
+
+#include "store/Exception.h"
+#include "store/Miscl.h"
+#include "store/Query.h"
+
+using namespace Miscl;
+
+void ATHLETE::parse(QByteArray line)
+{
+    line = trim(line);
+    if (nextField(line) != "A")
+        throw Exception(QStringLiteral("Invalid Athlete CSV string"));
+    ATHLETE read;
+    read.number = toInteger(nextField(line));
+    read.firstname = nextField(line);
+    read.surname = nextField(line);
+    read.age = toInteger(nextField(line));
+    read.team = nextField(line);
+    read.gender = nextField(line);
+    *this = read;
+}
+
+void ATHLETE::store(Query& query) const
+{
+    query.setSQL("insert into athletes ([number],[firstname],[surname],[age],[team],[gender]) values ("
+                 + integerText(number) + ",'" + sqlText(firstname) + "','" + sqlText(surname) + "',"
+                 + integerText(age) + ",'" + sqlText(team) + "','" + sqlText(gender) + "')");
+    query.ExecSQL();
+}
+
+void ATHLETE::deleteAll(Query& query)
+{
+    query.setSQL("delete from athletes");
+    query.ExecSQL();
+}

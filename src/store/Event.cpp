@@ -1,1 +1,38 @@
-// Event
+#include "store/Event.h"
+
+#include "store/Exception.h"
+#include "store/Miscl.h"
+#include "store/Query.h"
+
+using namespace Miscl;
+
+void EVENT::parse(QByteArray line)
+{
+    line = trim(line);
+    if (nextField(line) != "E")
+        throw Exception(QStringLiteral("Invalid Event CSV string"));
+    event = nextField(line);
+    tg_event.clear();
+}
+
+void EVENT::store(Query& query) const
+{
+    // The track data file names every event of the meet, and a file read
+    // again names them again: a duplicate is expected, not a failure.
+    try {
+        query.setSQL("insert into event ([event]) values ('" + sqlText(event) + "')");
+        query.ExecSQL();
+    } catch (const Exception&) {
+    }
+}
+
+bool EVENT::lookup(Query& query, const QByteArray& code)
+{
+    query.setSQL("select * from event where tg_event='" + sqlText(code) + "'");
+    query.Open();
+    if (query.Eof())
+        return false;
+    event = query.FieldByName("event").AsString();
+    tg_event = query.FieldByName("tg_event").AsString();
+    return true;
+}

@@ -1,1 +1,168 @@
-// Race
+#include "store/Race.h"
+
+#include "store/DateTime.h"
+#include "store/Event.h"
+#include "store/Field.h"
+#include "store/Miscl.h"
+#include "store/Query.h"
+
+#include <cmath>
+
+using namespace Miscl;
+
+namespace {
+
+qint32 lastKey = 0;
+
+RACE::Clock& raceClock()
+{
+    static RACE::Clock current;
+    return current;
+}
+
+// The timer unit writes G for girls and B for boys; anything else, a digit
+// of the age among them, leaves the gender open.
+QByteArray genderOf(char letter)
+{
+    if (letter == 'G')
+        return "F";
+    if (letter == 'B')
+        return "M";
+    return {};
+}
+
+} // namespace
+
+bool RACE::parse(QByteArray& text, bool& singleLine, Query& query)
+{
+    // Read into copies: a header that fails leaves nothing half done.
+    QByteArray rest = trim(text);
+    RACE read = *this;
+    const bool oneLine = !rest.contains('\n') && !rest.contains('\r');
+    if (oneLine)
+        read.readSingleLineHeader(rest, query);
+    else
+        read.readMultiLineHeader(rest, query);
+    read.completed = false;
+
+    qint32 key = keyFromDayCount(DayCount::fromDateTime(now()));
+    if (key == lastKey)
+        ++key;
+    read.race_id_pk = key;
+
+    lastKey = key;
+    *this = read;
+    text = rest;
+    singleLine = oneLine;
+    return true;
+}
+
+void RACE::readSingleLineHeader(QByteArray& text, Query& query)
+{
+    nextField(text); // the timer unit's time of the race
+    nextField(text); // and its date: its clock is not trusted, ours is
+    datetime = DayCount::fromDateTime(now());
+    number = toInteger(nextField(text));
+    mode = nextField(text);
+    const QByteArray group = nextField(text); // U12G: age 12, girls
+    const QByteArray code = nextField(text);
+    hf = nextField(text);
+    heat = toIntegerOrDefault(nextField(text));
+
+    const int digits = toIntegerOrDefault(substring(group, 2, 2)) != 0 ? 2 : 1;
+    age = toInteger(substring(group, 2, digits));
+    gender = group.isEmpty() ? QByteArray() : genderOf(group.back());
+    event = mapEvent(query, code);
+}
+
+void RACE::readMultiLineHeader(QByteArray& text, Query& query)
+{
+    const QByteArray line1 = nextLine(text);
+    const QByteArray group = substring(line1, 1, 4);
+    age = toIntegerOrDefault(substring(group, 2, 2));
+    if (age == 0)
+        age = toIntegerOrDefault(substring(group, 2, 1));
+    const QByteArray letter = substring(group, age >= 10 ? 4 : 3, 1);
+    gender = letter.isEmpty() ? QByteArray() : genderOf(letter[0]);
+
+    event = mapEvent(query, trim(substring(line1, 8, 7)));
+    if (event == ".......") // the timer unit's "no event"
+        event = "xxx";
+
+    hf = trimLeft(substring(line1, 15, 99));
+    heat = toIntegerOrDefault(trim(substring(hf, 2, 2)));
+    datetime = DayCount::fromDateTime(now());
+
+    const QByteArray line2 = nextLine(text);
+    number = toInteger(substring(line2, int(line2.size()) - 2, 3));
+    mode = "MULTI";
+}
+
+QByteArray RACE::mapEvent(Query& query, const QByteArray& code)
+{
+    EVENT found;
+    return found.lookup(query, code) ? found.event : code;
+}
+
+void RACE::store(Query& query) const
+{
+    const QByteArray when = DayCount::toDateTime(datetime).toString(QStringLiteral("yyyy/MM/dd HH:mm")).toUtf8();
+    query.setSQL("insert into races ([race_id_pk],[number],[datetime],[event],[completed],[age],[gender],[heat],"
+                 "[hf],[mode]) values ("
+                 + integerText(race_id_pk) + "," + integerText(number) + ",#" + when + "#,'" + sqlText(event)
+                 + "',0," + integerText(age) + ",'" + sqlText(gender) + "'," + integerText(heat) + ",'"
+                 + sqlText(hf) + "','" + sqlText(mode) + "')");
+    query.ExecSQL();
+}
+
+bool RACE::fromDataSet(const FieldSource& row)
+{
+    datetime = row.FieldByName("datetime").AsDateTime();
+    number = row.FieldByName("number").AsInteger();
+    age = row.FieldByName("age").AsInteger();
+    gender = row.FieldByName("gender").AsString();
+    event = row.FieldByName("event").AsString();
+    completed = row.FieldByName("completed").AsBoolean();
+    race_id_pk = row.FieldByName("race_id_pk").AsInteger();
+    return true;
+}
+
+void RACE::deleteAll(Query& query)
+{
+    query.setSQL("delete from races");
+    query.ExecSQL();
+}
+
+void RACE::markCompleted(Query& query, qint32 raceId)
+{
+    query.setSQL("update races set [completed] = 1 where [race_id_pk] = " + integerText(raceId));
+    query.ExecSQL();
+}
+
+qint32 RACE::keyFromDayCount(double days)
+{
+    const double tenths = days * 0.1;
+    const double fraction = tenths - std::trunc(tenths);
+    return qint32(std::trunc(fraction * 100000000.0));
+}
+
+qint32 RACE::lastRaceId()
+{
+    return lastKey;
+}
+
+void RACE::setLastRaceId(qint32 key)
+{
+    lastKey = key;
+}
+
+void RACE::setClock(Clock clock)
+{
+    raceClock() = std::move(clock);
+}
+
+QDateTime RACE::now()
+{
+    const Clock& current = raceClock();
+    return current ? current() : QDateTime::currentDateTime();
+}

@@ -6,9 +6,26 @@
 #include <gtest/gtest.h>
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <memory>
+#include <ostream>
+
+// 8-bit texts shown as text in failure messages, not as lists of bytes.
+inline void PrintTo(const QByteArray& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QVariant& value, std::ostream* out)
+{
+    if (value.isNull())
+        *out << "null";
+    else
+        *out << value.typeName() << ' ' << value.toString().toStdString();
+}
 
 // A fresh data store in a temporary folder for each test.
 class StoreFixture : public ::testing::Test {
@@ -32,6 +49,31 @@ protected:
         raw.exec(QString::fromUtf8(sql));
         raw.next();
         return raw.value(0);
+    }
+
+    // Every row of a SELECT, each as its column values, read past the query
+    // object so that what the engine holds is seen as it is.
+    QList<QVariantList> rows(const QByteArray& sql)
+    {
+        QSqlQuery raw(db->connection());
+        EXPECT_TRUE(raw.exec(QString::fromUtf8(sql))) << sql.constData();
+        QList<QVariantList> all;
+        while (raw.next()) {
+            QVariantList row;
+            for (int i = 0; i < raw.record().count(); ++i)
+                row << raw.value(i);
+            all << row;
+        }
+        return all;
+    }
+
+    int count(const QByteArray& table) { return scalar("select count(*) from " + table).toInt(); }
+
+    // A statement run past the query object, to set up a case.
+    void exec(const QByteArray& sql)
+    {
+        QSqlQuery raw(db->connection());
+        ASSERT_TRUE(raw.exec(QString::fromUtf8(sql))) << sql.constData();
     }
 
     QTemporaryDir dir;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+
+class FieldSource;
+class Query;
+
+// One timed place of a race: a row of `result`. Read one by one from what
+// RACE::parse leaves of a race text, filled by hand for a result added in
+// the race details window, or read back from a row.
+class RESULT {
+public:
+    static constexpr double noTime = 99999;
+
+    qint32 result_id_pk = 0; // 0 until the engine assigns it on insert
+    qint32 race_id_pk = 0;
+    QByteArray place;
+    double value = noTime; // seconds
+    QByteArray lane;       // lane text, or "CTK"
+    qint32 athlete_number = 0; // 0 for none
+
+    // Takes the next result off the rest of a race text: a place, time and
+    // lane triple of a single-line race, or one fixed-column line of a
+    // multi-line race. False when no result is left. Throws EConvertError
+    // for a time that is not a number.
+    bool parseNext(QByteArray& text, qint32 raceId, bool singleLine);
+
+    // Inserts the result; athlete_number is left null when it is 0, and
+    // result_id_pk is never written.
+    void store(Query& query) const;
+
+    bool fromDataSet(const FieldSource& row);
+
+    void setPlace(const QByteArray& text);
+    void setLane(const QByteArray& text);
+
+    static void deleteAll(Query& query);
+
+    // The timer unit's time text (12.34: whole seconds, a separator, the
+    // hundredths) in seconds; noTime when it reads as 0.
+    static double parseTime(const QByteArray& text);
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+// Every box, file dialog, print dialog and beep of the program goes through
+// this one interface, so that tests can answer them and no real modal box
+// ever opens in a test. The application installs QtUiServices; tests install
+// a recording double.
+class UiServices {
+public:
+    enum class Buttons { YesNo, OkCancel };
+
+    virtual ~UiServices() = default;
+
+    // The standard error box: error icon, one OK button.
+    virtual void showError(QWidget* parent, const QString& message) = 0;
+    // A confirmation box; true for Yes or OK.
+    virtual bool confirm(QWidget* parent, const QString& text, Buttons buttons) = 0;
+    // Empty when the user cancelled. filter is in Qt's form ("Name (*.csv)").
+    virtual QString openFileName(QWidget* parent, const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& filter, const QString& proposedName) = 0;
+    // Lets the user choose and set up the printer; false when cancelled.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+    // The system's default beep.
+    virtual void beep() = 0;
+
+    // The services in force. Installing takes no ownership; nullptr
+    // restores the real ones.
+    static UiServices& current();
+    static void install(UiServices* services);
+};
+
+// The error box of the program, for callers that have no window at hand.
+void showStandardError(const QString& message);

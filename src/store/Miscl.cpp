@@ -43,10 +43,10 @@ bool readInteger(const QByteArray& text, int& result)
         ++i;
     }
     int base = 10;
-    if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+    if (i < n && (text[i] == '$' || text[i] == 'x')) {
         base = 16;
         ++i;
-    } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < n && text[i] == '0' && text[i + 1] == 'x') {
         base = 16;
         i += 2;
     }

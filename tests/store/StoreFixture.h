@@ -19,6 +19,11 @@ inline void PrintTo(const QByteArray& text, std::ostream* out)
     *out << '"' << text.toStdString() << '"';
 }
 
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 inline void PrintTo(const QVariant& value, std::ostream* out)
 {
     if (value.isNull())

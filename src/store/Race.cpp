@@ -31,6 +31,19 @@ QByteArray genderOf(char letter)
     return {};
 }
 
+// About a minute of clock steps: a key this far behind the last one comes
+// from races arriving in a burst, not from the ten-day cycle starting again.
+constexpr qint32 keysInAMinute = 6944;
+
+bool keyTaken(Query& query, qint32 key)
+{
+    query.setSQL("select [race_id_pk] from races where [race_id_pk] = " + integerText(key));
+    query.Open();
+    const bool taken = !query.Eof();
+    query.Close();
+    return taken;
+}
+
 } // namespace
 
 bool RACE::parse(QByteArray& text, bool& singleLine, Query& query)
@@ -47,6 +60,14 @@ bool RACE::parse(QByteArray& text, bool& singleLine, Query& query)
 
     qint32 key = keyFromDayCount(DayCount::fromDateTime(now()));
     if (key == lastKey)
+        ++key;
+    // Races that come faster than the clock's steps (a timer unit sending
+    // its memory again), a clock set back, or a restart within the same
+    // step would otherwise be handed a key that is taken, and the race
+    // would be refused and lost: go on to the next free key.
+    if (key < lastKey && lastKey - key < keysInAMinute)
+        key = lastKey + 1;
+    while (keyTaken(query, key))
         ++key;
     read.race_id_pk = key;
 

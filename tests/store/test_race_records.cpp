@@ -1,6 +1,7 @@
 #include "store/DateTime.h"
 #include "store/Exception.h"
 #include "store/Race.h"
+#include "store/RaceText.h"
 #include "store/Result.h"
 #include "store/StoreFixture.h"
 
@@ -429,4 +430,40 @@ TEST_F(RaceRecords, ResultWithAndWithoutAnAthleteReadsBack)
     back.fromDataSet(*query);
     EXPECT_EQ(back.athlete_number, 101);
     EXPECT_EQ(back.value, 12.56);
+}
+
+TEST_F(RaceRecords, RacesInABurstOrAfterTheClockWentBackKeepDistinctKeys)
+{
+    // A timer unit sending its memory again: many races within one step.
+    QList<qint32> keys;
+    for (int i = 0; i < 5; ++i)
+        keys << process(addNewRaceTemplate);
+    EXPECT_EQ(keys, (QList<qint32>{fixedKey, fixedKey + 1, fixedKey + 2, fixedKey + 3, fixedKey + 4}));
+
+    // The clock set back by an hour hands out keys of races already stored.
+    const qint32 early = process(addNewRaceTemplate);
+    clockTime = fixedTime.addSecs(-3600);
+    RACE::setLastRaceId(0); // as after a restart
+    const qint32 stored = RACE::keyFromDayCount(DayCount::fromDateTime(clockTime));
+    exec("insert into races ([race_id_pk],[completed]) values (" + QByteArray::number(stored) + ",0)");
+    EXPECT_EQ(process(addNewRaceTemplate), stored + 1);
+    EXPECT_EQ(count("races"), 8);
+    EXPECT_NE(early, stored);
+}
+
+TEST_F(RaceRecords, RaceTextIsStoredWholeOrUpToTheFailingPlace)
+{
+    const qint32 key = storeRaceText(addNewRaceTemplate, *query);
+    EXPECT_EQ(key, fixedKey);
+    EXPECT_EQ(count("result"), 12);
+
+    clockTime = fixedTime.addSecs(60);
+    try {
+        storeRaceText("10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,2,12.56,B02,3,12.3..4,B03,4,13.00,B04,", *query);
+        FAIL() << "a time of 12.3..4 was accepted";
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'3..4' is not a valid floating point value");
+    }
+    EXPECT_EQ(count("races"), 2);
+    EXPECT_EQ(scalar("select count(*) from result where race_id_pk <> " + QByteArray::number(fixedKey)).toInt(), 2);
 }

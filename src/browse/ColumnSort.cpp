@@ -1,0 +1,34 @@
+#include "browse/ColumnSort.h"
+
+#include "shell/DataGrid.h"
+#include "store/DataSet.h"
+
+bool sortByTitle(DataGrid& grid, const QList<SortableColumn>& sortable, int& sortedColumn, int clickedColumn)
+{
+    const QString title = grid.columnTitle(clickedColumn);
+    for (const SortableColumn& column : sortable) {
+        if (column.title != title)
+            continue;
+        if (DataSet* ds = grid.dataSet()) {
+            ds->setIndexName(column.indexName);
+            if (ds->Active())
+                ds->Refresh();
+        }
+        markSortedColumn(grid, sortedColumn, clickedColumn);
+        return true;
+    }
+    return false;
+}
+
+void markSortedColumn(DataGrid& grid, int& sortedColumn, int clickedColumn)
+{
+    if (sortedColumn >= 0) {
+        grid.setColumnTitleBold(sortedColumn, false);
+        QString title = grid.columnTitle(sortedColumn);
+        title.chop(1);
+        grid.setColumnTitle(sortedColumn, title);
+    }
+    grid.setColumnTitle(clickedColumn, grid.columnTitle(clickedColumn) + QLatin1Char('*'));
+    grid.setColumnTitleBold(clickedColumn, true);
+    sortedColumn = clickedColumn;
+}

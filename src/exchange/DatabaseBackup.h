@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class Database;
+
+// Copies of the database taken before the track data import empties it, so
+// that a mistaken import can be undone by putting a copy back in place of
+// the database file while the program is closed. The copies lie beside the
+// database, named after it with the date and time:
+// VEXO_ACC-backup-20261209-103500.db (a second copy within the same second
+// gets -2, -3, ... before .db).
+namespace DatabaseBackup {
+
+constexpr int kept = 5;
+
+// Writes a consistent copy of the database as it is at this moment, then
+// removes the oldest copies so that at most `keep` remain. Returns the path of
+// the new copy. Throws Exception naming the copy when it cannot be written;
+// the database is not touched either way.
+QString create(const Database& database, const QDateTime& at, int keep = kept);
+
+// The copies beside the database, oldest first.
+QStringList existing(const Database& database);
+
+} // namespace DatabaseBackup

@@ -1,0 +1,54 @@
+#include "exchange/ExchangeActions.h"
+
+#include "exchange/ResultsExport.h"
+#include "exchange/TrackDataImport.h"
+#include "shell/UiServices.h"
+
+namespace {
+
+const char* const confirmText = "This operation will clear all existing race data.\n Do you wish to proceed?\n";
+const char* const trackDataFilter = "VEXO Track Data files (*.csv)";
+const char* const resultsFilter = "VEXO Results Data files (*.csv)";
+const char* const proposedResultsName = "something.csv";
+
+// The file dialog and the line loop.
+void importChosenFile(QWidget* parent, Database& database, Query& query)
+{
+    UiServices& ui = UiServices::current();
+    const QString path = ui.openFileName(parent, QString::fromLatin1(trackDataFilter));
+    if (path.isEmpty())
+        return;
+    try {
+        ImportTrackData(database, query, path);
+    } catch (const ETrackDataLine& e) {
+        ui.showError(parent, e.message());
+    }
+}
+
+} // namespace
+
+void importTrackDataAction(QWidget* parent, Database& database, Query& query,
+                           const std::function<void()>& refreshPages)
+{
+    if (!UiServices::current().confirm(parent, QString::fromLatin1(confirmText), UiServices::Buttons::YesNo))
+        return;
+    importChosenFile(parent, database, query);
+    if (refreshPages)
+        refreshPages();
+}
+
+void exportResultsAction(QWidget* parent, Query& query)
+{
+    UiServices& ui = UiServices::current();
+    const QString path =
+        ui.saveFileName(parent, QString::fromLatin1(resultsFilter), QString::fromLatin1(proposedResultsName));
+    if (path.isEmpty())
+        return;
+    try {
+        ExportResults(query, path);
+    } catch (const Exception& e) {
+        ui.showError(parent, QStringLiteral("Failed to save results.\n") + e.message());
+    } catch (const std::exception& e) {
+        ui.showError(parent, QStringLiteral("Failed to save results.\n") + QString::fromUtf8(e.what()));
+    }
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+
+class Database;
+class Query;
+class QWidget;
+
+// The main window's Import Track Data and Export Results buttons, whole:
+// every box and dialog goes through UiServices::current().
+
+// Asks "This operation will clear all existing race data. ..." (Yes/No); on
+// Yes, asks for the track data file and imports it. A line that fails is
+// shown in the error box "Failed to Save data to Database, error on line:
+// ...". refreshPages then re-reads the five pages (records, athletes, races,
+// events, personal bests, in that order) whether the file was imported,
+// the dialog cancelled or a line failed. Any other failure of the import
+// leaves the database unchanged and goes on to the caller (the
+// application's standard error box), without a refresh.
+void importTrackDataAction(QWidget* parent, Database& database, Query& query,
+                           const std::function<void()>& refreshPages);
+
+// Asks where to save (proposing "something.csv") and writes the results
+// file; any failure is shown as "Failed to save results.\n" and its message.
+// Nothing is shown on success.
+void exportResultsAction(QWidget* parent, Query& query);

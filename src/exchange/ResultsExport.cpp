@@ -1,0 +1,73 @@
+#include "exchange/ResultsExport.h"
+
+#include "store/Exception.h"
+#include "store/Miscl.h"
+#include "store/Query.h"
+
+#include <QDate>
+#include <QDir>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace ResultsExport {
+
+const char* const statement = "SELECT DISTINCTROW races.datetime, result.athlete_number, races.event, result.value"
+                              " FROM races INNER JOIN result ON races.race_id_pk = result.race_id_pk"
+                              " WHERE ((result.athlete_number<>0))";
+
+QByteArray dateText(double dayCount)
+{
+    // The day is the whole part; a time of day within half a millisecond of
+    // midnight is the next day, as the date-time itself rounds it.
+    static const QDate epoch(1899, 12, 30);
+    const double whole = std::trunc(dayCount);
+    const double fraction = std::fabs(dayCount - whole);
+    qint64 day = qint64(whole);
+    if (std::llround(fraction * 86400000.0) >= 86400000)
+        day += dayCount >= 0 ? 1 : -1;
+    const QDate date = epoch.addDays(day);
+    return date.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+}
+
+QByteArray text(Query& query)
+{
+    QByteArray out = "Results\r\n";
+    query.setSQL(statement);
+    query.Open();
+    for (query.First(); !query.Eof(); query.Next()) {
+        const double datetime = query.FieldByName("datetime").AsDateTime();
+        const QByteArray event = query.FieldByName("event").AsString();
+        const double value = query.FieldByName("value").AsFloat();
+        const qint32 number = query.FieldByName("athlete_number").AsInteger();
+        out += dateText(datetime);
+        out += ',';
+        out += Miscl::integerText(number);
+        out += ',';
+        out += event;
+        out += ',';
+        out += Miscl::floatText(value);
+        out += "\r\n";
+    }
+    query.Close();
+    return out;
+}
+
+} // namespace ResultsExport
+
+void ExportResults(Query& query, const QString& path)
+{
+    const QByteArray contents = ResultsExport::text(query);
+
+    const QString shown = QDir::toNativeSeparators(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Exception(QStringLiteral("Cannot create the results file %1: %2").arg(shown, file.errorString()));
+    if (file.write(contents) != contents.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw Exception(QStringLiteral("Cannot write the results file %1: %2").arg(shown, reason));
+    }
+    if (!file.commit())
+        throw Exception(QStringLiteral("Cannot write the results file %1: %2").arg(shown, file.errorString()));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class Query;
+
+// The results file for the meet's results system: the line "Results", then
+// one line per result that has an athlete number: date (yyyy-mm-dd),
+// athlete number, event, value. Every line ends with CR LF; the value has a
+// point as decimal separator whatever the regional settings, since a comma
+// would split it into two fields.
+namespace ResultsExport {
+
+// The statement of the export, in the system's SQL.
+extern const char* const statement;
+
+// The whole file's contents, read through the query. Throws Exception when
+// the query fails or a column is missing.
+QByteArray text(Query& query);
+
+// The date part of a day count as yyyy-mm-dd (day 0 is 1899-12-30).
+QByteArray dateText(double dayCount);
+
+} // namespace ResultsExport
+
+// Writes the results file at path, replacing any file there without asking.
+// The file is written in one piece beside the old one and then put in its
+// place, so any failure (the query, a folder that does not exist or cannot
+// be written) leaves an existing file as it was. Throws Exception with a
+// message a person can act on.
+void ExportResults(Query& query, const QString& path);

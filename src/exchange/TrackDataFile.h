@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The track data file as a whole: its bytes decoded to text and cut into
+// lines, each line an 8-bit text (UTF-8) ready for the record classes.
+namespace TrackDataFile {
+
+// A UTF-8 or UTF-16 byte-order mark selects that encoding and is dropped.
+// Without one the bytes are UTF-8 when they are valid UTF-8, and otherwise
+// Windows-1252, which is what spreadsheet programs write on the systems that
+// prepare the meet's data.
+QString decode(const QByteArray& bytes);
+
+// Lines end at CR LF, a lone LF or a lone CR; a break at the very end adds no
+// empty line. Lines are given unchanged, untrimmed, counted from 0.
+QList<QByteArray> splitLines(const QString& text);
+
+// Reads and decodes the whole file. Throws Exception naming the file when it
+// cannot be read.
+QList<QByteArray> read(const QString& path);
+
+} // namespace TrackDataFile

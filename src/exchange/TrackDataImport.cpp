@@ -1,0 +1,106 @@
+#include "exchange/TrackDataImport.h"
+
+#include "exchange/DatabaseBackup.h"
+#include "exchange/TrackDataFile.h"
+#include "store/Athlete.h"
+#include "store/Database.h"
+#include "store/Event.h"
+#include "store/Miscl.h"
+#include "store/Pbest.h"
+#include "store/Query.h"
+#include "store/Race.h"
+#include "store/Record.h"
+#include "store/Result.h"
+
+#include <QDateTime>
+
+#include <optional>
+
+ETrackDataLine::ETrackDataLine(int line, const QString& reason)
+    : Exception(QStringLiteral("Failed to Save data to Database, error on line: %1\n%2").arg(line).arg(reason))
+    , m_line(line)
+    , m_reason(reason)
+{
+}
+
+namespace {
+
+// One record object of each kind serves every line of that kind.
+struct LineStore {
+    ATHLETE athlete;
+    EVENT event;
+    RECORD record;
+    PBEST pbest;
+
+    void store(const QByteArray& line, Query& query, TrackDataCounts& counts)
+    {
+        switch (line.front()) {
+        case 'A':
+            athlete.parse(line);
+            athlete.store(query);
+            ++counts.athletes;
+            break;
+        case 'E':
+            event.parse(line);
+            event.store(query);
+            ++counts.events;
+            break;
+        case 'R':
+            record.parse(line);
+            record.store(query);
+            ++counts.records;
+            break;
+        case 'P':
+            pbest.parse(line);
+            pbest.store(query);
+            ++counts.pbests;
+            break;
+        default:
+            break; // headers, comments and anything else a spreadsheet adds
+        }
+    }
+};
+
+void emptyTables(Query& query)
+{
+    RESULT::deleteAll(query);
+    RACE::deleteAll(query);
+    RECORD::deleteAll(query);
+    ATHLETE::deleteAll(query);
+    PBEST::deleteAll(query);
+}
+
+} // namespace
+
+TrackDataCounts ImportTrackData(Database& database, Query& query, const QString& path)
+{
+    const QList<QByteArray> lines = TrackDataFile::read(path);
+    DatabaseBackup::create(database, QDateTime::currentDateTime());
+
+    TrackDataCounts counts;
+    counts.lines = int(lines.size());
+    std::optional<ETrackDataLine> failure;
+    database.begin();
+    try {
+        emptyTables(query);
+        LineStore store;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QByteArray line = Miscl::trim(lines[i]);
+            if (line.isEmpty())
+                continue;
+            try {
+                store.store(line, query, counts);
+            } catch (const Exception& e) {
+                failure.emplace(int(i), e.message());
+                break;
+            }
+        }
+        database.commit();
+    } catch (...) {
+        database.rollback();
+        throw;
+    }
+    if (failure)
+        throw *failure;
+    return counts;
+}

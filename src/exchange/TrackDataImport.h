@@ -1,0 +1,49 @@
+#pragma once
+
+#include "store/Exception.h"
+
+#include <QString>
+
+class Database;
+class Query;
+
+// A line of the track data file that could not be parsed or stored. The
+// import stopped there; the lines before it are stored. message() is the
+// text of the error box: "Failed to Save data to Database, error on line: ",
+// the line number counted from 0, a line break and the reason.
+class ETrackDataLine : public Exception {
+public:
+    ETrackDataLine(int line, const QString& reason);
+
+    int line() const { return m_line; }
+    QString reason() const { return m_reason; }
+
+private:
+    int m_line;
+    QString m_reason;
+};
+
+// What one import stored, line kind by line kind (an event already present
+// counts as read, since the table keeps it either way).
+struct TrackDataCounts {
+    int lines = 0; // lines of the file, all kinds
+    int athletes = 0;
+    int events = 0;
+    int records = 0;
+    int pbests = 0;
+};
+
+// Replaces the meet's reference data with the track data file at path and
+// empties the race data: `result`, `races`, `record`, `athletes` and `pb` are
+// emptied in that order (`event` keeps its rows), then every line whose
+// first character is A, E, R or P is stored through its record class, lines
+// of any other kind skipped.
+//
+// The file is read whole before anything changes, and the database is first
+// copied beside itself (DatabaseBackup). The emptying and the lines run in
+// one transaction, so a crash or power cut on the way leaves the database as
+// it was; it is committed when the last line is stored, or at a line that
+// fails, which then raises ETrackDataLine with the lines before it stored.
+// Any other failure (the file unreadable, the copy or the emptying failing)
+// raises its Exception with the database unchanged.
+TrackDataCounts ImportTrackData(Database& database, Query& query, const QString& path);

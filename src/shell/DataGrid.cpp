@@ -150,9 +150,11 @@ void DataGrid::setDataSet(DataSet* dataSet, const QList<GridColumn>& columns)
     if (DataSet* old = m_model.dataSet())
         disconnect(old, nullptr, this, nullptr);
     m_model.setDataSet(dataSet, columns);
+    // A column without a width of its own is as wide as its title needs.
+    const QFontMetrics titles(horizontalHeader()->font());
     for (int i = 0; i < columns.size(); ++i)
-        if (columns[i].width > 0)
-            setColumnWidth(i, columns[i].width);
+        setColumnWidth(i, columns[i].width > 0 ? columns[i].width
+                                               : std::max(64, titles.horizontalAdvance(columns[i].title) + 28));
     if (dataSet)
         connect(dataSet, &DataSet::currentRowChanged, this, &DataGrid::followDataSet);
     followDataSet();

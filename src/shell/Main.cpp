@@ -1,0 +1,357 @@
+#include "shell/Main.h"
+
+#include "shell/AppWindows.h"
+#include "shell/Application.h"
+#include "shell/DataGrid.h"
+#include "shell/ToolIcons.h"
+#include "store/DataSet.h"
+#include "store/Database.h"
+#include "store/Query.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont tahoma(int pixels, bool bold)
+{
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+void setStatusColour(QLabel* label, const QColor& colour)
+{
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, colour);
+    label->setPalette(p);
+}
+
+} // namespace
+
+MainFormPlaces MainFormPlaces::ofExecutable()
+{
+    return {QCoreApplication::applicationDirPath(), CONFIG::defaultFileName()};
+}
+
+TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget* parent)
+    : QWidget(parent)
+    , m_windows(windows)
+    , m_database(std::make_unique<Database>(places.databaseFolder))
+    , m_query(std::make_unique<Query>(*m_database))
+    , m_raceTable(std::make_unique<DataSet>(*m_database, "races"))
+    , m_athleteTable(std::make_unique<DataSet>(*m_database, "athletes"))
+    , m_recordTable(std::make_unique<DataSet>(*m_database, "record"))
+    , m_eventTable(std::make_unique<DataSet>(*m_database, "event"))
+    , m_pbTable(std::make_unique<DataSet>(*m_database, "pb"))
+    , config(places.settingsFile)
+{
+    m_raceTable->setIndexName("PrimaryKey");
+    m_athleteTable->setCaseInsensitive(true);
+    for (DataSet* table : {m_raceTable.get(), m_athleteTable.get(), m_recordTable.get(), m_eventTable.get(),
+                           m_pbTable.get()})
+        table->Open();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    rxDataTimer1 = new QTimer(this);
+    rxDataTimer1->setSingleShot(true);
+    rxDataTimer1->setInterval(2000);
+    rxDataTimer2 = new QTimer(this);
+    rxDataTimer2->setSingleShot(true);
+    rxDataTimer2->setInterval(2000);
+
+    buildWindow();
+    bindGrids();
+}
+
+TMainForm::~TMainForm() = default;
+
+DataSet& TMainForm::tableOfPage(int page)
+{
+    switch (page) {
+    case RacesPage:
+        return *m_raceTable;
+    case AthletesPage:
+        return *m_athleteTable;
+    case RecordsPage:
+        return *m_recordTable;
+    case EventsPage:
+        return *m_eventTable;
+    default:
+        return *m_pbTable;
+    }
+}
+
+void TMainForm::buildWindow()
+{
+    setWindowTitle(QStringLiteral("VEXO Barcode System, V2.00.04"));
+    setFont(tahoma(13, true));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildToolPanel());
+    layout->addWidget(buildPages(), 1);
+    layout->addWidget(buildStatusPanel());
+    resize(763, 586);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+QWidget* TMainForm::buildToolPanel()
+{
+    auto* panel = new QWidget(this);
+    panel->setFixedHeight(70);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(6, 4, 10, 4);
+
+    auto tool = [&](ToolIcon icon, const QString& hint) {
+        auto* button = new QToolButton(panel);
+        button->setIcon(toolIcon(icon));
+        button->setIconSize(QSize(32, 32));
+        button->setToolTip(hint);
+        button->setAutoRaise(true);
+        button->setFixedSize(48, 48);
+        row->addWidget(button);
+        return button;
+    };
+    btnExit = tool(ToolIcon::Exit, QStringLiteral("Exit Program"));
+    btnImport = tool(ToolIcon::Import, QStringLiteral("Import Track Data"));
+    btnExport = tool(ToolIcon::Export, QStringLiteral("Export Results"));
+    btnHelp = tool(ToolIcon::Help, QStringLiteral("Help"));
+    btnBarcodes = tool(ToolIcon::Barcodes, QStringLiteral("Barcodes for selected athletes"));
+    row->addStretch(1);
+
+    edtSearch = new QLineEdit(panel);
+    edtSearch->setMinimumWidth(260);
+    edtSearch->installEventFilter(this);
+    btnSearch = new QPushButton(QStringLiteral("Search"), panel);
+    btnSearch->setToolTip(QStringLiteral("Search for particular records"));
+    btnClear = new QPushButton(QStringLiteral("Clear"), panel);
+    btnClear->setToolTip(QStringLiteral("Clear Search filter"));
+    row->addWidget(edtSearch);
+    row->addWidget(btnSearch);
+    row->addWidget(btnClear);
+
+    connect(btnExit, &QToolButton::clicked, this, [this] { guarded([this] { btnExitClick(); }); });
+    connect(btnImport, &QToolButton::clicked, this, [this] { guarded([this] { btnImportClick(); }); });
+    connect(btnExport, &QToolButton::clicked, this, [this] { guarded([this] { btnExportClick(); }); });
+    connect(btnHelp, &QToolButton::clicked, this, [this] { guarded([this] { btnHelpClick(); }); });
+    connect(btnBarcodes, &QToolButton::clicked, this, [this] { guarded([this] { btnBarcodesClick(); }); });
+    connect(btnSearch, &QPushButton::clicked, this, [this] { guarded([this] { btnSearchClick(); }); });
+    connect(btnClear, &QPushButton::clicked, this, [this] { guarded([this] { btnClearClick(); }); });
+    return panel;
+}
+
+QWidget* TMainForm::dataPage(DataGrid* grid, const QList<QWidget*>& buttons)
+{
+    auto* page = new QWidget;
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(grid, 1);
+    auto* bottom = new QWidget(page);
+    bottom->setFixedHeight(70);
+    auto* row = new QHBoxLayout(bottom);
+    row->setContentsMargins(10, 0, 10, 0);
+    row->addStretch(1);
+    for (QWidget* button : buttons) {
+        button->setParent(bottom);
+        button->setMinimumSize(130, 30);
+        row->addWidget(button);
+    }
+    column->addWidget(bottom);
+    return page;
+}
+
+QWidget* TMainForm::buildPages()
+{
+    PageControl = new QTabWidget(this);
+    PageControl->tabBar()->setFont(tahoma(16, false));
+    raceDBGrid = new DataGrid;
+    athleteDBGrid = new DataGrid;
+    recordDBGrid = new DataGrid;
+    eventDBGrid = new DataGrid;
+    pbDBGrid = new DataGrid;
+    btnDelete = new QPushButton(QStringLiteral("Delete Race"));
+    btnNewRace = new QPushButton(QStringLiteral("Add New Race"));
+    btnNewAthlete = new QPushButton(QStringLiteral("Add New Athlete"));
+    btnDeleteEvent = new QPushButton(QStringLiteral("Delete Event"));
+
+    PageControl->addTab(dataPage(raceDBGrid, {btnDelete, btnNewRace}), QStringLiteral("Races"));
+    PageControl->addTab(dataPage(athleteDBGrid, {btnNewAthlete}), QStringLiteral("Athletes"));
+    PageControl->addTab(dataPage(recordDBGrid, {}), QStringLiteral("Records"));
+    PageControl->addTab(dataPage(eventDBGrid, {btnDeleteEvent}), QStringLiteral("Events"));
+    PageControl->addTab(dataPage(pbDBGrid, {}), QStringLiteral("P.Best"));
+
+    auto* coms = new QWidget;
+    auto* comsColumn = new QVBoxLayout(coms);
+    comsColumn->setContentsMargins(0, 0, 0, 0);
+    comsMemo = new QPlainTextEdit(coms);
+    comsMemo->setReadOnly(true);
+    comsMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    comsColumn->addWidget(comsMemo, 1);
+    auto* bottom = new QWidget(coms);
+    bottom->setFixedHeight(70);
+    auto* row = new QHBoxLayout(bottom);
+    row->setContentsMargins(10, 0, 10, 0);
+    cbDualComPorts = new QCheckBox(QStringLiteral("Dual Com Ports"), bottom);
+    btnComsSetupB = new QPushButton(QStringLiteral("Coms Setup (B)"), bottom);
+    btnComsSetupB->setVisible(false);
+    btnComsSetupA = new QPushButton(QStringLiteral("Coms Setup (A)"), bottom);
+    row->addWidget(cbDualComPorts);
+    row->addStretch(1);
+    row->addWidget(btnComsSetupB);
+    row->addWidget(btnComsSetupA);
+    comsColumn->addWidget(bottom);
+    PageControl->addTab(coms, QStringLiteral("Coms"));
+
+    connect(PageControl, &QTabWidget::currentChanged, this, [this] { guarded([this] { PageControlChange(); }); });
+    connect(btnNewRace, &QPushButton::clicked, this, [this] { guarded([this] { btnNewRaceClick(); }); });
+    connect(btnDelete, &QPushButton::clicked, this, [this] { guarded([this] { btnDeleteClick(); }); });
+    connect(btnNewAthlete, &QPushButton::clicked, this, [this] { guarded([this] { btnNewAthleteClick(); }); });
+    connect(btnDeleteEvent, &QPushButton::clicked, this, [this] { guarded([this] { btnDeleteEventClick(); }); });
+    return PageControl;
+}
+
+QWidget* TMainForm::buildStatusPanel()
+{
+    auto* panel = new QWidget(this);
+    panel->setFixedHeight(25);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(6, 1, 6, 1);
+    row->addStretch(1);
+
+    auto status = [&] {
+        auto* label = new QLabel(QStringLiteral("NOT Connected"), panel);
+        label->setAutoFillBackground(true);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(130);
+        setStatusColour(label, QColor(255, 0, 0));
+        return label;
+    };
+    lbConnectStatusB = new QLabel(QStringLiteral("B: "), panel);
+    cbEnableB = new QCheckBox(panel);
+    cbEnableB->setChecked(true);
+    lbConnectStatus2 = status();
+    Label1 = new QLabel(QStringLiteral("A: "), panel);
+    cbEnableA = new QCheckBox(panel);
+    cbEnableA->setChecked(true);
+    lbConnectStatus = status();
+    for (QWidget* w : {static_cast<QWidget*>(lbConnectStatusB), static_cast<QWidget*>(cbEnableB),
+                       static_cast<QWidget*>(lbConnectStatus2)}) {
+        row->addWidget(w);
+        w->setVisible(false);
+    }
+    row->addSpacing(16);
+    row->addWidget(Label1);
+    row->addWidget(cbEnableA);
+    row->addWidget(lbConnectStatus);
+    return panel;
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    guarded([this] { FormShow(); });
+}
+
+void TMainForm::FormShow()
+{
+    config.load();
+    PageControl->setCurrentIndex(RacesPage);
+    PageControlChange();
+    edtSearch->setToolTip(QStringLiteral("Enter an age, gender, event, race number or search pattern"));
+    startTimerUnitLinks();
+}
+
+void TMainForm::startTimerUnitLinks()
+{
+    // Port A, and port B when dual ports are set, are configured and opened
+    // here, and the status timer started.
+}
+
+void TMainForm::btnExitClick()
+{
+    close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program; nothing is saved.
+    event->accept();
+    QCoreApplication::quit();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edtSearch && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->text().isEmpty()) {
+            QChar c = key->text()[0];
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+                c = QLatin1Char('\r');
+            guarded([&] { edtSearchKeyPress(c); });
+            if (c.isNull())
+                return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::guarded(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (...) {
+        showException(std::current_exception());
+    }
+}
+
+void TMainForm::refreshPages()
+{
+    for (DataSet* table : {m_raceTable.get(), m_athleteTable.get(), m_recordTable.get(), m_eventTable.get(),
+                           m_pbTable.get()})
+        table->Refresh();
+}
+
+void TMainForm::openRace(int raceId, const QString& title)
+{
+    Q_UNUSED(raceId);
+    Q_UNUSED(title);
+    // The race details window opens the race here.
+}
+
+void TMainForm::btnImportClick()
+{
+}
+
+void TMainForm::btnExportClick()
+{
+}
+
+void TMainForm::btnBarcodesClick()
+{
+}
+
+void TMainForm::btnHelpClick()
+{
+}

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "shell/Config.h"
+
+#include <QByteArray>
+#include <QRecursiveMutex>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class DataGrid;
+class DataSet;
+class Database;
+class Query;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+struct AppWindows;
+
+// Where the main window keeps its database and reads its settings: the
+// executable's folder and the settings file named after the executable.
+struct MainFormPlaces {
+    QString databaseFolder;
+    QString settingsFile;
+
+    static MainFormPlaces ofExecutable();
+};
+
+// The main window: the tool panel, the six pages over the data store's
+// tables and the Coms log, and the status panel of the timer unit links.
+// It owns the connection to the data store, its tables, the query object
+// through which every statement runs, and its copy of the settings.
+class TMainForm : public QWidget {
+    Q_OBJECT
+
+    // Declared first: the database and its tables exist before the settings
+    // are read, as the window's components come before its own members.
+    AppWindows& m_windows;
+    std::unique_ptr<Database> m_database;
+    std::unique_ptr<Query> m_query;
+    std::unique_ptr<DataSet> m_raceTable;
+    std::unique_ptr<DataSet> m_athleteTable;
+    std::unique_ptr<DataSet> m_recordTable;
+    std::unique_ptr<DataSet> m_eventTable;
+    std::unique_ptr<DataSet> m_pbTable;
+
+public:
+    // Connects to the database and opens the five tables; reads and writes
+    // back the settings file. Throws when either cannot be used.
+    TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Pages by index, as the page control holds them.
+    enum Page { RacesPage, AthletesPage, RecordsPage, EventsPage, PBestPage, ComsPage };
+
+    Database& database() { return *m_database; }
+    Query& Query1() { return *m_query; }
+    CONFIG config;
+
+    // The data pages' tables.
+    DataSet& RaceTable() { return *m_raceTable; }
+    DataSet& AthleteTable() { return *m_athleteTable; }
+    DataSet& RecordTable() { return *m_recordTable; }
+    DataSet& EventTable() { return *m_eventTable; }
+    DataSet& PBTable() { return *m_pbTable; }
+    DataSet& tableOfPage(int page);
+
+    // The search text last applied on each data page.
+    std::array<QByteArray, 5> searchText;
+
+    QByteArray rxDataA;
+    QByteArray rxDataB;
+    QRecursiveMutex rxSection;
+    bool portOpenA = false;
+    bool portOpenB = false;
+
+    // Controls, by the names the system's handlers use.
+    QToolButton* btnExit = nullptr;
+    QToolButton* btnImport = nullptr;
+    QToolButton* btnExport = nullptr;
+    QToolButton* btnHelp = nullptr;
+    QToolButton* btnBarcodes = nullptr;
+    QLineEdit* edtSearch = nullptr;
+    QPushButton* btnSearch = nullptr;
+    QPushButton* btnClear = nullptr;
+    QTabWidget* PageControl = nullptr;
+    DataGrid* raceDBGrid = nullptr;
+    DataGrid* athleteDBGrid = nullptr;
+    DataGrid* recordDBGrid = nullptr;
+    DataGrid* eventDBGrid = nullptr;
+    DataGrid* pbDBGrid = nullptr;
+    QPushButton* btnDelete = nullptr;
+    QPushButton* btnNewRace = nullptr;
+    QPushButton* btnNewAthlete = nullptr;
+    QPushButton* btnDeleteEvent = nullptr;
+    QPlainTextEdit* comsMemo = nullptr;
+    QCheckBox* cbDualComPorts = nullptr;
+    QPushButton* btnComsSetupA = nullptr;
+    QPushButton* btnComsSetupB = nullptr;
+    QLabel* Label1 = nullptr;
+    QCheckBox* cbEnableA = nullptr;
+    QLabel* lbConnectStatus = nullptr;
+    QLabel* lbConnectStatusB = nullptr;
+    QCheckBox* cbEnableB = nullptr;
+    QLabel* lbConnectStatus2 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* rxDataTimer1 = nullptr;
+    QTimer* rxDataTimer2 = nullptr;
+
+    // The column marked as the athletes grid's order, -1 for none.
+    int athleteSortedColumn = -1;
+
+    // Handlers.
+    void FormShow();
+    void btnExitClick();
+    void btnSearchClick();
+    void edtSearchKeyPress(QChar& key);
+    void btnClearClick();
+    void PageControlChange();
+    void athleteDBGridTitleClick(int column);
+    void raceDBGridDblClick();
+    void btnNewRaceClick();
+    void btnDeleteClick();
+    void btnNewAthleteClick();
+    void btnDeleteEventClick();
+    void btnImportClick();
+    void btnExportClick();
+    void btnBarcodesClick();
+    void btnHelpClick();
+
+    // The text of the race template that "Add New Race" stores.
+    static const QByteArray raceTemplate;
+    // "Race 999 - U99  100M, 09/12/2026, 10:35" for the race of the
+    // current row of the races table.
+    QString raceTitle() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWindow();
+    QWidget* buildToolPanel();
+    QWidget* buildPages();
+    QWidget* buildStatusPanel();
+    QWidget* dataPage(DataGrid* grid, const QList<QWidget*>& buttons);
+    void bindGrids();
+    void refreshPages();
+    void startTimerUnitLinks();
+    void openRace(int raceId, const QString& title);
+    void guarded(const std::function<void()>& work);
+
+    bool m_shownOnce = false;
+};

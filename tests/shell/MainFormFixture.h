@@ -1,0 +1,47 @@
+#pragma once
+
+#include "RecordingUiServices.h"
+#include "store/StoreFixture.h"
+
+#include "shell/StartUp.h"
+
+#include <QSqlError>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The program's windows over a fresh folder, as start-up makes them, with
+// every box answered by the test.
+class MainFormFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        places = {dir.path(), dir.filePath("VEXO_BARCODE.ini")};
+        windows = createProgramWindows(places);
+        main = windows->mainForm;
+        main->show();
+        QApplication::setActiveWindow(main);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    }
+    void TearDown() override { windows.reset(); }
+
+    void sql(const QString& statement)
+    {
+        QSqlQuery q(main->database().connection());
+        ASSERT_TRUE(q.exec(statement)) << statement.toStdString() << q.lastError().text().toStdString();
+    }
+
+    QVariant scalar(const QString& statement)
+    {
+        QSqlQuery q(main->database().connection());
+        q.exec(statement);
+        q.next();
+        return q.value(0);
+    }
+
+    RecordingUiServices ui;
+    QTemporaryDir dir;
+    MainFormPlaces places;
+    std::unique_ptr<ProgramWindows> windows;
+    TMainForm* main = nullptr;
+};

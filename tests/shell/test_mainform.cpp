@@ -1,0 +1,261 @@
+#include "GridTyping.h"
+#include "MainFormFixture.h"
+
+#include "entry/ColourRules.h"
+#include "shell/DataGrid.h"
+#include "store/DataSet.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlError>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace {
+
+class MainFormTest : public MainFormFixture {
+protected:
+    void addMeet()
+    {
+        sql("INSERT INTO athletes VALUES (101, 'Ann', 'Lee', 12, 'Blue', 'F')");
+        sql("INSERT INTO athletes VALUES (105, 'Bob', 'Smith', 19, 'Red', 'M')");
+        sql("INSERT INTO athletes VALUES (20, 'Cy', 'smithers', 14, 'Red', 'M')");
+        sql("INSERT INTO athletes VALUES (102, 'Di', 'O''Brien', 13, 'Blue', 'F')");
+        sql("INSERT INTO races (race_id_pk, number, event, completed, age, gender) VALUES (1, 105, '100M', 0, 12, 'F')");
+        sql("INSERT INTO races (race_id_pk, number, event, completed, age, gender) VALUES (2, 7, '200M', 1, 13, 'M')");
+        sql("INSERT INTO races (race_id_pk, number, event, completed, age, gender) VALUES (3, 12, '100M', 0, 9, '')");
+        sql("INSERT INTO record VALUES ('F', '100M', 12, 13.5, 1)");
+        sql("INSERT INTO record VALUES ('M', '25', 13, 30.1, 1)");
+        sql("INSERT INTO event VALUES ('100M', NULL)");
+        sql("INSERT INTO event VALUES ('f', NULL)");
+        sql("INSERT INTO pb VALUES (7, '100M', 14.2)");
+        sql("INSERT INTO pb VALUES (101, '0', 14.2)");
+        for (int page = 0; page < 5; ++page)
+            main->tableOfPage(page).Refresh();
+    }
+
+    // The numbers of a page's column in the rows its grid shows.
+    QStringList shown(int page, const QByteArray& field)
+    {
+        DataSet& table = main->tableOfPage(page);
+        QStringList out;
+        for (int row = 0; row < table.RecordCount(); ++row)
+            out << table.value(row, table.fieldIndex(field)).toString();
+        return out;
+    }
+
+    void search(int page, const QString& text)
+    {
+        main->PageControl->setCurrentIndex(page);
+        main->edtSearch->setText(text);
+        main->btnSearch->click();
+    }
+};
+
+TEST(MainFormStart, FirstStartInAnEmptyFolderWritesTheSettingsAndCreatesTheDatabase)
+{
+    RecordingUiServices ui;
+    QTemporaryDir dir;
+    auto windows = createProgramWindows({dir.path(), dir.filePath("VEXO_BARCODE.ini")});
+    QFile ini(dir.filePath("VEXO_BARCODE.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(ini.readAll()).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines, (QStringList{"[Coms]", "baud=57600", "port=COM11", "bluetooth=0", "portname=", "baud2=57600",
+                                  "port2=COM12", "bluetooth2=0", "portname2=", "dualComPorts=0", "[Barcode]",
+                                  "bcHeight=50", "bcWidth=100", "bcIncludeNumber=1", "bcTopMargin=35",
+                                  "bcLeftMargin=8", "bcVerticalPitch=67", "bcHorizontalPitch=128", "bcColumns=5",
+                                  "bcRows=13"}));
+    EXPECT_TRUE(QFile::exists(dir.filePath("VEXO_ACC.db")));
+    EXPECT_TRUE(ui.errors.isEmpty());
+}
+
+TEST(MainFormStart, UnusableDatabaseRaisesOnceAndNothingIsShown)
+{
+    RecordingUiServices ui;
+    QTemporaryDir dir;
+    QFile junk(dir.filePath("VEXO_ACC.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    EXPECT_THROW(createProgramWindows({dir.path(), dir.filePath("VEXO_BARCODE.ini")}), EDatabaseError);
+    EXPECT_TRUE(ui.errors.isEmpty()) << "start-up shows the one box itself";
+}
+
+TEST_F(MainFormTest, LayoutHasItsCaptionPagesAndStatus)
+{
+    EXPECT_EQ(main->windowTitle(), "VEXO Barcode System, V2.00.04");
+    EXPECT_EQ(main->size(), QSize(763, 586));
+    QStringList tabs;
+    for (int i = 0; i < main->PageControl->count(); ++i)
+        tabs << main->PageControl->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{"Races", "Athletes", "Records", "Events", "P.Best", "Coms"}));
+    EXPECT_EQ(main->PageControl->currentIndex(), 0);
+    EXPECT_EQ(main->edtSearch->toolTip(), "Enter an age, gender, event, race number or search pattern");
+    EXPECT_EQ(main->btnBarcodes->toolTip(), "Barcodes for selected athletes");
+    EXPECT_EQ(main->lbConnectStatus->text(), "NOT Connected");
+    EXPECT_TRUE(main->cbEnableA->isChecked());
+    EXPECT_FALSE(main->lbConnectStatus2->isVisible());
+    EXPECT_FALSE(main->btnComsSetupB->isVisible());
+    EXPECT_EQ(main->raceDBGrid->columnTitle(4), "Completed");
+    EXPECT_EQ(main->recordDBGrid->columnTitle(4), "Type");
+    EXPECT_EQ(main->athleteDBGrid->columnWidth(1), 190);
+}
+
+TEST_F(MainFormTest, SearchClassifiesTheTypedTextByPage)
+{
+    addMeet();
+    search(0, "f");
+    EXPECT_EQ(shown(0, "race_id_pk"), (QStringList{"1"})) << "gender F";
+    search(0, "12");
+    EXPECT_EQ(shown(0, "race_id_pk"), (QStringList{"1"})) << "age 12";
+    search(0, "105");
+    EXPECT_EQ(shown(0, "race_id_pk"), (QStringList{"1"})) << "race number 105";
+    search(0, "100M");
+    EXPECT_EQ(shown(0, "race_id_pk"), (QStringList{"1", "3"}));
+
+    search(1, "m");
+    EXPECT_EQ(shown(1, "number"), (QStringList{"105", "20"}));
+    search(1, "19");
+    EXPECT_EQ(shown(1, "number"), (QStringList{"105"})) << "19 is an age";
+    search(1, "20");
+    EXPECT_EQ(shown(1, "number"), (QStringList{"20"})) << "20 is a number";
+    search(1, "Smi");
+    EXPECT_EQ(shown(1, "number"), (QStringList{"105", "20"})) << "surname prefix, any case";
+    search(1, "O'Brien");
+    EXPECT_EQ(shown(1, "number"), (QStringList{"102"}));
+    search(1, "age > 12");
+    EXPECT_EQ(shown(1, "number"), (QStringList{"105", "20", "102"}));
+
+    search(2, "25");
+    EXPECT_EQ(shown(2, "event"), (QStringList{"25"})) << "20 or more is an event on Records";
+    search(3, "f");
+    EXPECT_EQ(shown(3, "event"), (QStringList{"f"})) << "an event named f";
+    search(4, "0");
+    EXPECT_EQ(shown(4, "athlete_number"), (QStringList{"101"})) << "0 is text: event '0'";
+    search(4, "7");
+    EXPECT_EQ(shown(4, "athlete_number"), (QStringList{"7"}));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, EnterSearchesAndClearRemovesOnlyThisPagesFilter)
+{
+    addMeet();
+    search(0, "m");
+    main->PageControl->setCurrentIndex(1);
+    main->edtSearch->setText("f");
+    main->edtSearch->setFocus();
+    pressKey(main->edtSearch, Qt::Key_Return);
+    EXPECT_EQ(shown(1, "number"), (QStringList{"101", "102"}));
+    EXPECT_EQ(main->searchText[1], QByteArray("f"));
+
+    main->btnClear->click();
+    EXPECT_EQ(main->edtSearch->text(), "");
+    EXPECT_EQ(main->AthleteTable().RecordCount(), 4);
+    EXPECT_TRUE(main->searchText[1].isEmpty());
+    EXPECT_EQ(main->RaceTable().RecordCount(), 1) << "the Races page keeps its filter";
+}
+
+TEST_F(MainFormTest, BadExpressionShowsTheErrorAndKeepsTheSearchText)
+{
+    addMeet();
+    search(1, "f");
+    search(1, "nosuchfield = 3");
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains("nosuchfield")) << ui.errors[0].toStdString();
+    EXPECT_EQ(main->searchText[1], QByteArray("f"));
+    EXPECT_EQ(shown(1, "number"), (QStringList{"101", "102"})) << "the filter stays";
+}
+
+TEST_F(MainFormTest, PageChangesSwapHintAndTextAndComsHidesTheSearch)
+{
+    addMeet();
+    search(1, "Smi");
+    main->PageControl->setCurrentIndex(2);
+    EXPECT_EQ(main->edtSearch->toolTip(), "Enter an age, gender, event, or search pattern");
+    EXPECT_EQ(main->edtSearch->text(), "");
+    main->PageControl->setCurrentIndex(1);
+    EXPECT_EQ(main->edtSearch->text(), "Smi");
+    EXPECT_EQ(main->AthleteTable().RecordCount(), 2);
+    EXPECT_EQ(main->PageControl->tabBar()->tabTextColor(1), main->palette().color(QPalette::Highlight));
+    EXPECT_NE(main->PageControl->tabBar()->tabTextColor(2), main->palette().color(QPalette::Highlight));
+
+    main->PageControl->setCurrentIndex(5);
+    EXPECT_FALSE(main->edtSearch->isVisible());
+    EXPECT_FALSE(main->btnSearch->isVisible());
+    EXPECT_FALSE(main->btnClear->isVisible());
+    EXPECT_EQ(main->edtSearch->toolTip(), "");
+}
+
+TEST_F(MainFormTest, AthleteTitlesSortAndMark)
+{
+    addMeet();
+    main->athleteDBGridTitleClick(2);
+    EXPECT_EQ(shown(1, "number"), (QStringList{"101", "102", "105", "20"}));
+    EXPECT_EQ(main->athleteDBGrid->columnTitle(2), "*Surname*");
+    main->athleteDBGridTitleClick(0);
+    EXPECT_EQ(shown(1, "number"), (QStringList{"20", "101", "102", "105"}));
+    EXPECT_EQ(main->athleteDBGrid->columnTitle(2), "*Surname");
+    EXPECT_EQ(main->athleteDBGrid->columnTitle(0), "*Number*");
+    main->athleteDBGridTitleClick(1);
+    EXPECT_EQ(main->athleteDBGrid->columnTitle(1), "First Name");
+}
+
+TEST_F(MainFormTest, CompletedRacesAreLimeAndAthletesAndRecordsByGender)
+{
+    addMeet();
+    EXPECT_EQ(main->raceDBGrid->drawColumnCell(1, 3), ColourRules::lime());
+    EXPECT_EQ(main->raceDBGrid->drawColumnCell(0, 3), std::nullopt);
+    EXPECT_EQ(main->athleteDBGrid->drawColumnCell(0, 0), ColourRules::pink());
+    EXPECT_EQ(main->athleteDBGrid->drawColumnCell(1, 5), ColourRules::lightBlue());
+    EXPECT_EQ(main->recordDBGrid->drawColumnCell(0, 2), ColourRules::pink());
+    EXPECT_FALSE(main->eventDBGrid->drawColumnCell);
+    EXPECT_FALSE(main->pbDBGrid->drawColumnCell);
+}
+
+TEST_F(MainFormTest, AddNewRaceTwiceInOneSecondGivesTwoRacesOfTwelveResults)
+{
+    main->btnNewRace->click();
+    main->btnNewRace->click();
+    EXPECT_EQ(scalar("SELECT count(DISTINCT race_id_pk) FROM races").toInt(), 2);
+    EXPECT_EQ(scalar("SELECT count(*) FROM result").toInt(), 24);
+    EXPECT_EQ(main->RaceTable().RecNo(), 1) << "the cursor on the last row";
+    EXPECT_EQ(main->RaceTable().FieldByName("number").AsInteger(), 999);
+    EXPECT_EQ(main->raceTitle().left(19), "Race 999 - U99  100") << "two blanks for an empty gender";
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, DeleteRaceAsksAndKeepsTheResults)
+{
+    main->btnNewRace->click();
+    ui.confirmAnswers << false << true;
+    main->btnDelete->click();
+    EXPECT_EQ(scalar("SELECT count(*) FROM races").toInt(), 1);
+    main->btnDelete->click();
+    EXPECT_EQ(ui.confirmations, (QStringList{"Delete record?", "Delete record?"}));
+    EXPECT_EQ(scalar("SELECT count(*) FROM races").toInt(), 0);
+    EXPECT_EQ(scalar("SELECT count(*) FROM result").toInt(), 12);
+}
+
+TEST_F(MainFormTest, NewAthleteTypedInIsStoredAndEscapeAbandonsIt)
+{
+    main->PageControl->setCurrentIndex(1);
+    main->btnNewAthlete->click();
+    pressKey(main->athleteDBGrid, Qt::Key_Escape);
+    EXPECT_EQ(main->AthleteTable().RecordCount(), 0);
+
+    main->btnNewAthlete->click();
+    main->athleteDBGrid->setSelectedField("number");
+    typeKeys(main->athleteDBGrid, "321");
+    pressKey(main->athleteDBGrid, Qt::Key_Tab);
+    typeKeys(main->athleteDBGrid, "Eve");
+    pressKey(main->athleteDBGrid, Qt::Key_Return);
+    main->AthleteTable().Post();
+    EXPECT_EQ(scalar("SELECT firstname FROM athletes WHERE number = 321").toString(), "Eve");
+}
+
+} // namespace

@@ -121,6 +121,9 @@ protected:
     {
         dialog.ShowHelp();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        // Keyboard focus and the window's shortcuts need the active window.
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     }
 
     QTemporaryDir folder;

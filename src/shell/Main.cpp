@@ -1,5 +1,7 @@
 #include "shell/Main.h"
 
+#include "barcode/Bcodedialog.h"
+#include "helpview/Helpdialog1.h"
 #include "shell/AppWindows.h"
 #include "shell/Application.h"
 #include "shell/DataGrid.h"
@@ -46,7 +48,8 @@ void setStatusColour(QLabel* label, const QColor& colour)
 
 MainFormPlaces MainFormPlaces::ofExecutable()
 {
-    return {QCoreApplication::applicationDirPath(), CONFIG::defaultFileName()};
+    const QString folder = QCoreApplication::applicationDirPath();
+    return {folder, CONFIG::defaultFileName(), folder};
 }
 
 TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget* parent)
@@ -350,8 +353,12 @@ void TMainForm::btnExportClick()
 
 void TMainForm::btnBarcodesClick()
 {
+    if (m_windows.bcodeForm)
+        m_windows.bcodeForm->ShowForAthletes(*m_athleteTable);
 }
 
 void TMainForm::btnHelpClick()
 {
+    if (m_windows.helpDialog)
+        m_windows.helpDialog->ShowHelp();
 }

@@ -28,6 +28,7 @@ struct AppWindows;
 struct MainFormPlaces {
     QString databaseFolder;
     QString settingsFile;
+    QString programFolder; // where the help pages are
 
     static MainFormPlaces ofExecutable();
 };

@@ -1,5 +1,8 @@
 #include "shell/StartUp.h"
 
+#include "barcode/Bcodedialog.h"
+#include "helpview/Helpdialog1.h"
+
 ProgramWindows::~ProgramWindows()
 {
     // The later windows use the main window's tables: they go first.
@@ -13,5 +16,13 @@ std::unique_ptr<ProgramWindows> createProgramWindows(const MainFormPlaces& place
     auto windows = std::make_unique<ProgramWindows>();
     windows->main = std::make_unique<TMainForm>(places, *windows);
     windows->mainForm = windows->main.get();
+
+    auto bcodeForm = std::make_unique<TbcodeForm>(places.settingsFile);
+    windows->bcodeForm = bcodeForm.get();
+    windows->others.push_back(std::move(bcodeForm));
+
+    auto helpDialog = std::make_unique<THelpDialog>(nullptr, places.programFolder);
+    windows->helpDialog = helpDialog.get();
+    windows->others.push_back(std::move(helpDialog));
     return windows;
 }

@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        places = {dir.path(), dir.filePath("VEXO_BARCODE.ini")};
+        places = {dir.path(), dir.filePath("VEXO_BARCODE.ini"), dir.path()};
         windows = createProgramWindows(places);
         main = windows->mainForm;
         main->show();

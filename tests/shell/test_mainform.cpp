@@ -1,6 +1,7 @@
 #include "GridTyping.h"
 #include "MainFormFixture.h"
 
+#include "barcode/Bcodedialog.h"
 #include "entry/ColourRules.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
@@ -256,6 +257,21 @@ TEST_F(MainFormTest, NewAthleteTypedInIsStoredAndEscapeAbandonsIt)
     pressKey(main->athleteDBGrid, Qt::Key_Return);
     main->AthleteTable().Post();
     EXPECT_EQ(scalar("SELECT firstname FROM athletes WHERE number = 321").toString(), "Eve");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainFormTest, BarcodesButtonFillsTheListFromTheShownAthletes)
+{
+    addMeet();
+    search(1, "m");
+    main->btnBarcodes->click();
+    ASSERT_NE(windows->bcodeForm, nullptr);
+    EXPECT_TRUE(windows->bcodeForm->isVisible());
+    EXPECT_EQ(windows->bcodeForm->numbers(), (QStringList{"105", "20"}));
+    EXPECT_EQ(windows->bcodeForm->windowTitle(), "VEXO Interleaved 2 of 5 Barcode Generator");
 }
 
 } // namespace

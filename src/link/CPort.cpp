@@ -180,6 +180,7 @@ void TComPort::Open()
                 FWindow = new TComWindow();
             FEventThread = std::make_unique<TComThread>(this);
             FThreadCreated = true;
+            FEventThread->start();
         } catch (...) {
             delete FWindow.data();
             DestroyHandle();

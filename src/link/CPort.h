@@ -29,7 +29,9 @@ struct TComMessage {
 
 // One serial port, opened by number. While open, an event thread watches it
 // and delivers its events to the handlers below, on this object's thread
-// unless SyncMethod is smNone. Setters apply a change at once while open;
+// unless SyncMethod is smNone (handlers then run on the event thread, and
+// whoever uses the port from there must keep the owner's thread off it
+// meanwhile; the component adds no lock). Setters apply a change at once while open;
 // while closed they only store, and Open applies everything. Every failing
 // operation raises EComPort with its code and the system's error number.
 class TComPort : public QObject {

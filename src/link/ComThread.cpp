@@ -66,13 +66,12 @@ TComThread::TComThread(TComPort* AComPort)
         if (!m_lineWatch->start())
             m_lineWatch.reset();
     }
-    start();
 }
 
 TComThread::~TComThread()
 {
     Stop();
-    if (!isFinished() && QThread::currentThread() != this)
+    if (isRunning() && QThread::currentThread() != this)
         m_sync->runUntilFinished();
     wait();
     m_lineWatch.reset();

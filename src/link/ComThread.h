@@ -28,6 +28,7 @@ class TComThread : public QThread {
     Q_OBJECT
 
 public:
+    // Created suspended: the port holds it before it runs, and starts it.
     explicit TComThread(TComPort* AComPort);
     ~TComThread() override;
 

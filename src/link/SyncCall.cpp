@@ -13,9 +13,10 @@ bool ComSyncCall::call(std::function<void()> fn, const std::function<void()>& po
     }
     post();
     std::unique_lock lock(m_mutex);
-    // A call that has not started yet is still run, by Close if need be; a
-    // running one is not waited for once a stop is asked.
-    m_changed.wait(lock, [this] { return m_state == State::Done || (m_stopping && m_state == State::Running); });
+    // A call that has not started yet is still run, by Close if need be, and
+    // waited for. One that was already running when the stop came is not:
+    // that stop came from inside it, and it can only return after Close.
+    m_changed.wait(lock, [this] { return m_state == State::Done || m_releaseRunning; });
     const bool done = m_state == State::Done;
     if (done)
         m_state = State::Idle;
@@ -62,6 +63,7 @@ void ComSyncCall::stop()
 {
     std::lock_guard lock(m_mutex);
     m_stopping = true;
+    m_releaseRunning = m_state == State::Running;
     m_changed.notify_all();
 }
 

@@ -24,7 +24,8 @@ public:
     // Owner thread: runs queued calls until the event thread has ended.
     void runUntilFinished();
 
-    // Tells a waiting event thread not to wait for a call that is already running.
+    // No more calls; a waiting event thread whose call is running right now
+    // (Close from inside a handler) stops waiting for it.
     void stop();
     // The event thread's last act.
     void finished();
@@ -45,6 +46,7 @@ private:
     State m_state = State::Idle;
     std::function<void()> m_call;
     bool m_stopping = false;
+    bool m_releaseRunning = false;
     bool m_finished = false;
     std::atomic<bool> m_cancelled {false};
 };

@@ -221,9 +221,10 @@ void TComPort::Close()
             thread.reset();
         }
         sync->cancel();
-        // Later, not now: this may run inside the hidden object's own event.
-        if (FWindow)
+        if (FWindow && FWindow->delivering())
             FWindow->deleteLater();
+        else
+            delete FWindow.data();
         FWindow = nullptr;
     }
     DestroyHandle();

@@ -20,7 +20,9 @@ QEvent::Type TComMessageEvent::type()
 bool TComWindow::event(QEvent* e)
 {
     if (e->type() == TComMessageEvent::type()) {
+        ++m_delivering;
         static_cast<TComMessageEvent*>(e)->sync().runPending();
+        --m_delivering;
         return true;
     }
     return QObject::event(e);

@@ -32,6 +32,12 @@ class TComWindow : public QObject {
 public:
     TComWindow() = default;
 
+    // True while it runs a message: a Close from a handler must not delete it then.
+    bool delivering() const { return m_delivering > 0; }
+
 protected:
     bool event(QEvent* e) override;
+
+private:
+    int m_delivering = 0;
 };

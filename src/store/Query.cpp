@@ -26,6 +26,7 @@ void Query::exec(bool forRows)
     if (!m_query.exec(SqlDialect::translate(m_sql)))
         throw EDatabaseError(m_query.lastError().text());
     if (forRows) {
+        m_columns = m_query.record();
         m_open = true;
         m_row = 0;
         m_eof = !m_query.next();
@@ -48,6 +49,7 @@ void Query::Open()
 void Query::Close()
 {
     m_query.finish();
+    m_columns.clear();
     m_open = false;
     m_eof = true;
     m_row = -1;
@@ -71,8 +73,7 @@ void Query::Next()
 
 Field Query::FieldByName(const QByteArray& name) const
 {
-    const QSqlRecord rec = m_query.record();
-    const int i = rec.indexOf(QString::fromUtf8(name));
+    const int i = m_columns.indexOf(QString::fromUtf8(name));
     if (i < 0)
         throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
     const QVariant value = m_eof ? QVariant() : m_query.value(i);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 class Database;
 
@@ -40,6 +41,9 @@ private:
 
     Database& m_database;
     QSqlQuery m_query;
+    // The columns of the open SELECT, taken once: asking the query for its
+    // record copies every value of the row.
+    QSqlRecord m_columns;
     QByteArray m_sql;
     bool m_open = false;
     bool m_eof = true;

@@ -82,8 +82,18 @@ const TableDef& table(const QByteArray& name)
 
 bool isDateTimeColumn(const QByteArray& name)
 {
-    for (const TableDef& t : tables())
-        if (const ColumnDef* c = t.column(name); c && c->kind == FieldKind::DateTime)
+    // Asked for every field read from a query: the few names are collected
+    // once rather than searched for through every table each time.
+    static const QList<QByteArray> dateTimeColumns = [] {
+        QList<QByteArray> names;
+        for (const TableDef& t : tables())
+            for (const ColumnDef& c : t.columns)
+                if (c.kind == FieldKind::DateTime && !names.contains(c.name))
+                    names << c.name;
+        return names;
+    }();
+    for (const QByteArray& column : dateTimeColumns)
+        if (column.compare(name, Qt::CaseInsensitive) == 0)
             return true;
     return false;
 }

@@ -30,17 +30,52 @@ QByteArray dateText(double dayCount)
     return date.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
 }
 
+namespace {
+
+int digitsAt(const QString& text, qsizetype start, qsizetype count)
+{
+    int value = 0;
+    for (qsizetype i = start; i < start + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// The date of a stored date-time. The engine keeps date-times as text that
+// begins with the date, yyyy-mm-dd; the date is taken from that text as it
+// stands. Reading it as a local date-time first costs a time-zone lookup on
+// every row (most of an export's time) and can move a date that falls in a
+// clock change. A value in any other form is read as a date-time.
+QByteArray dateOf(const Field& field)
+{
+    const QVariant& stored = field.Value();
+    if (stored.metaType().id() == QMetaType::QString) {
+        const QString text = stored.toString();
+        if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-' && (text.size() == 10 || text[10] == u' ')) {
+            const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
+            if (date.isValid())
+                return text.left(10).toLatin1();
+        }
+    }
+    return dateText(field.AsDateTime());
+}
+
+} // namespace
+
 QByteArray text(Query& query)
 {
     QByteArray out = "Results\r\n";
     query.setSQL(statement);
     query.Open();
     for (query.First(); !query.Eof(); query.Next()) {
-        const double datetime = query.FieldByName("datetime").AsDateTime();
+        const QByteArray date = dateOf(query.FieldByName("datetime"));
         const QByteArray event = query.FieldByName("event").AsString();
         const double value = query.FieldByName("value").AsFloat();
         const qint32 number = query.FieldByName("athlete_number").AsInteger();
-        out += dateText(datetime);
+        out += date;
         out += ',';
         out += Miscl::integerText(number);
         out += ',';

@@ -1,0 +1,436 @@
+#include "entry/Racedetailsdialog.h"
+
+#include "browse/ColumnSort.h"
+#include "entry/Athleteselectdialog.h"
+#include "entry/ColourRules.h"
+#include "entry/Timederror.h"
+#include "shell/Application.h"
+#include "shell/DataGrid.h"
+#include "shell/UiServices.h"
+#include "store/DataSet.h"
+#include "store/Exception.h"
+#include "store/Miscl.h"
+#include "store/Race.h"
+#include "store/Result.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QSize clientSize(962, 473);
+constexpr int titlePanelHeight = 41;
+constexpr int bottomPanelHeight = 80;
+// A result added by hand gets this performance until someone types the time.
+constexpr double addedResultValue = 88.0;
+
+const QByteArray numberField = "athlete_number";
+const QByteArray valueField = "value";
+
+QFont tahoma(int pixels, bool bold = false)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* legendLabel(const QString& text, const QColor& background, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setAutoFillBackground(true);
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(p);
+    label->setContentsMargins(6, 2, 6, 2);
+    return label;
+}
+
+std::optional<qint32> optionalInteger(const QVariant& v)
+{
+    return v.isNull() ? std::nullopt : std::optional<qint32>(v.toInt());
+}
+
+std::optional<double> optionalFloat(const QVariant& v)
+{
+    return v.isNull() ? std::nullopt : std::optional<double>(v.toDouble());
+}
+
+} // namespace
+
+TRaceDetailsForm::TRaceDetailsForm(Database& database, Query& query, TTimedErrorForm& timedError,
+                                   TathleteSelectForm& athleteSelect, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_query(query)
+    , m_timedError(timedError)
+    , m_athleteSelect(athleteSelect)
+    , m_resultTable(std::make_unique<DataSet>(database, "result"))
+{
+    setWindowTitle(QStringLiteral("Race Details - Use Barcode Reader to scan athlete numbers"));
+    setFont(tahoma(11));
+    resize(clientSize);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), clientSize);
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    // The personal best is found through the athlete and the race's event,
+    // the record through the athlete's own age and gender with that event.
+    DataSet& results = *m_resultTable;
+    results.setIndexName("PrimaryKey");
+    results.addLookupField({"aname", FieldKind::Text, "athlete_number", "athletes", "number", "firstname"});
+    results.addLookupField({"bname", FieldKind::Text, "athlete_number", "athletes", "number", "surname"});
+    results.addLookupField({"cage", FieldKind::Integer, "athlete_number", "athletes", "number", "age"});
+    results.addLookupField({"event", FieldKind::Text, "race_id_pk", "races", "race_id_pk", "event"});
+    results.addLookupField({"dpb", FieldKind::Float, "athlete_number;event", "pb", "athlete_number;event", "value"});
+    results.addLookupField({"fgender", FieldKind::Text, "athlete_number", "athletes", "number", "gender"});
+    results.addLookupField({"grecord", FieldKind::Float, "cage;event;fgender", "record", "age;event;gender", "value"});
+
+    buildControls();
+}
+
+TRaceDetailsForm::~TRaceDetailsForm()
+{
+    // The grid lets go of the table before the table goes, and runs none of
+    // this window's handlers on the way (closing a focused cell editor
+    // passes the grid a Tab).
+    resultDBGrid->keyPress = nullptr;
+    resultDBGrid->keyDown = nullptr;
+    resultDBGrid->dblClick = nullptr;
+    resultDBGrid->drawColumnCell = nullptr;
+    resultDBGrid->titleClick = nullptr;
+    resultDBGrid->setDataSet(nullptr, {});
+}
+
+void TRaceDetailsForm::buildControls()
+{
+    TitlePanel = new QLabel(this);
+    TitlePanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    TitlePanel->setFixedHeight(titlePanelHeight);
+    TitlePanel->setAlignment(Qt::AlignCenter);
+    TitlePanel->setFont(tahoma(19));
+
+    resultDBGrid = new DataGrid(this);
+    resultDBGrid->setFont(tahoma(16));
+    resultDBGrid->horizontalHeader()->setFont(tahoma(16));
+    resultDBGrid->verticalHeader()->setDefaultSectionSize(resultDBGrid->fontMetrics().height() + 6);
+    resultDBGrid->verticalHeader()->setFixedWidth(resultDBGrid->fontMetrics().horizontalAdvance(QLatin1Char('W')) + 10);
+
+    // Light 3D grey everywhere but in the Number column, where the scans go.
+    const QPalette colours = QApplication::palette();
+    const QColor grey = colours.color(QPalette::Midlight);
+    const QColor window = colours.color(QPalette::Base);
+    QList<GridColumn> columns{
+        {"result_id_pk", QStringLiteral("*Result ID"), 0, Qt::AlignCenter, {}, true, grey},
+        {"place", QStringLiteral("ID"), 0, Qt::AlignCenter, {}, false, grey},
+        {"value", QStringLiteral("*Performance"), 0, Qt::AlignCenter, {}, false, grey},
+        {"lane", QStringLiteral("*Lane"), 0, Qt::AlignCenter, {}, false, grey, true},
+        {"athlete_number", QStringLiteral("Number"), 86, Qt::AlignCenter, {}, false, window},
+        {"aname", QStringLiteral("First Name"), 150, Qt::AlignLeft, {}, false, grey},
+        {"bname", QStringLiteral("Surname"), 150, Qt::AlignLeft, {}, false, grey},
+        {"cage", QStringLiteral("Age"), 46, Qt::AlignCenter, {}, false, grey},
+        {"dpb", QStringLiteral("PB"), 0, Qt::AlignCenter, {}, true, grey},
+        {"grecord", QStringLiteral("Record"), 0, Qt::AlignCenter, {}, true, grey},
+    };
+    // The other columns are as wide as their titles, with room for the
+    // sort mark in bold, and never narrower than a time.
+    QFont boldTitle = tahoma(16, true);
+    const QFontMetrics titleMetrics(boldTitle);
+    for (GridColumn& column : columns)
+        if (column.width == 0)
+            column.width = std::max(70, titleMetrics.horizontalAdvance(column.title + QLatin1Char('*')) + 20);
+    resultDBGrid->setDataSet(m_resultTable.get(), columns);
+
+    resultDBGrid->keyPress = [this](QChar& key) { resultDBGridKeyPress(key); };
+    resultDBGrid->keyDown = [this](int& key, Qt::KeyboardModifiers modifiers) { resultDBGridKeyDown(key, modifiers); };
+    resultDBGrid->dblClick = [this] { resultDBGridDblClick(); };
+    resultDBGrid->drawColumnCell = [this](int row, int column) { return resultDBGridDrawColumnCell(row, column); };
+    resultDBGrid->titleClick = [this](int column) { resultDBGridTitleClick(column); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(TitlePanel);
+    layout->addWidget(resultDBGrid, 1);
+    layout->addWidget(buildBottomPanel());
+}
+
+QWidget* TRaceDetailsForm::buildBottomPanel()
+{
+    Panel1 = new QFrame(this);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setFixedHeight(bottomPanelHeight);
+
+    Label1 = legendLabel(QStringLiteral("P.Best=Yellow"), ColourRules::yellow(), Panel1);
+    Label2 = legendLabel(QStringLiteral("Record=Red"), ColourRules::red(), Panel1);
+    btnNewResult = new QPushButton(QStringLiteral("Add New Result"), Panel1);
+    btnNewResult->setFont(tahoma(13, true));
+    btnClose = new QPushButton(QStringLiteral("Close"), Panel1);
+    btnClose->setFont(tahoma(13));
+    btnCompleted = new QPushButton(QStringLiteral("Completed"), Panel1);
+    btnCompleted->setFont(tahoma(13));
+    for (QPushButton* button : {btnNewResult, btnClose, btnCompleted})
+        button->setMinimumSize(110, 30);
+
+    auto* legend = new QVBoxLayout;
+    legend->addWidget(Label1);
+    legend->addWidget(Label2);
+
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(12, 6, 12, 6);
+    row->addLayout(legend);
+    row->addStretch(1);
+    row->addWidget(btnNewResult);
+    row->addStretch(1);
+    row->addWidget(btnClose);
+    row->addWidget(btnCompleted);
+
+    connect(btnNewResult, &QPushButton::clicked, this, &TRaceDetailsForm::btnNewResultClick);
+    connect(btnClose, &QPushButton::clicked, this, &TRaceDetailsForm::btnCloseClick);
+    connect(btnCompleted, &QPushButton::clicked, this, &TRaceDetailsForm::btnCompletedClick);
+    return Panel1;
+}
+
+void TRaceDetailsForm::openForRace(qint32 id, const QString& title)
+{
+    // The rows change first: should the row in editing fail to store, title
+    // and race id still name the race whose rows are shown.
+    keepSelectedColumn([&] {
+        DataSet& results = *m_resultTable;
+        results.setFilter(QStringLiteral("race_id_pk = ") + QString::number(id));
+        if (!results.Filtered())
+            results.setFiltered(true);
+    });
+    TitlePanel->setText(title);
+    raceId = id;
+    if (isVisible()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        raise();
+        activateWindow();
+        return;
+    }
+    show();
+}
+
+void TRaceDetailsForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TRaceDetailsForm::FormShow()
+{
+    guarded([this] {
+        DataSet& results = *m_resultTable;
+        if (!results.Active())
+            results.Open();
+        resultDBGrid->setFocus();
+        passOverNoTime();
+        resultDBGrid->setSelectedField(numberField);
+    });
+    lastNumber = -1;
+}
+
+void TRaceDetailsForm::passOverNoTime()
+{
+    DataSet& results = *m_resultTable;
+    while (!results.Eof() && results.FieldByName(valueField).AsFloat() == RESULT::noTime)
+        results.Next();
+}
+
+void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
+{
+    if (key != QLatin1Char('\r'))
+        return;
+    DataSet& results = *m_resultTable;
+    if (resultDBGrid->selectedField() == numberField) {
+        // Enter in the Number column ends a scan; the grid does not go on
+        // to open the cell editor.
+        key = QChar();
+        const qint32 number = results.FieldByName(numberField).AsInteger();
+        if (number == lastNumber) {
+            // Refused: the row keeps the repeated number in editing, and
+            // the next scan replaces it.
+            UiServices::current().beep();
+            m_timedError.showWarning();
+        } else {
+            // Moving on stores the row; the last row is stored and keeps
+            // the cursor. A number the store refuses is not taken as the
+            // previous scan.
+            results.Post();
+            results.Next();
+            lastNumber = number;
+        }
+        passOverNoTime();
+        resultDBGrid->setSelectedField(numberField);
+    }
+    if (resultDBGrid->selectedField() == valueField)
+        resultDBGrid->setSelectedField(numberField);
+}
+
+void TRaceDetailsForm::resultDBGridKeyDown(int& key, Qt::KeyboardModifiers)
+{
+    if (key != Qt::Key_Tab)
+        return;
+    key = 0; // Tab never moves between columns here
+    chooseAthlete();
+}
+
+void TRaceDetailsForm::resultDBGridDblClick()
+{
+    chooseAthlete();
+}
+
+void TRaceDetailsForm::chooseAthlete()
+{
+    DataSet& results = *m_resultTable;
+    // A race without results has no place to put the athlete in; editing
+    // it would add a result that belongs to no race.
+    if (!results.Active() || results.IsEmpty())
+        return;
+    finishCellEdit();
+    if (!m_athleteSelect.ShowModal())
+        return;
+    results.Edit();
+    results.setFieldValue(numberField, m_athleteSelect.selectedNumber);
+    results.Post();
+    results.Next();
+    resultDBGrid->setSelectedField(numberField);
+}
+
+void TRaceDetailsForm::finishCellEdit()
+{
+    // Taking the focus from the cell editor has the grid write it into the
+    // row and close it, so that nothing typed there lands on a row later.
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus && focus != resultDBGrid && resultDBGrid->isAncestorOf(focus))
+        resultDBGrid->setFocus();
+}
+
+qint32 TRaceDetailsForm::laneNumber(const QByteArray& lane)
+{
+    if (lane.isEmpty())
+        return 0;
+    qsizetype firstDigit = -1;
+    for (qsizetype i = 0; i + 1 < lane.size(); ++i) {
+        if (lane[i] >= '0' && lane[i] <= '9') {
+            firstDigit = i;
+            break;
+        }
+    }
+    const QByteArray digits = firstDigit < 0 ? lane.right(1) : lane.mid(firstDigit);
+    try {
+        return Miscl::toInteger(digits);
+    } catch (const EConvertError& e) {
+        throw EConvertError(QStringLiteral("No result was added: the last result's lane '%1' gives no number to "
+                                           "continue from (%2)")
+                                .arg(QString::fromUtf8(lane), e.message()));
+    }
+}
+
+void TRaceDetailsForm::btnNewResultClick()
+{
+    guarded([this] {
+        keepSelectedColumn([this] {
+            DataSet& results = *m_resultTable;
+            if (!results.Active())
+                results.Open();
+            results.setIndexName("PrimaryKey"); // refreshes
+            results.Last();
+            RESULT result;
+            qint64 number = 0;
+            if (results.IsEmpty()) {
+                // The first result of a race: tied to the race on show.
+                result.race_id_pk = raceId;
+            } else {
+                result.fromDataSet(results);
+                number = laneNumber(result.lane);
+            }
+            const QByteArray next = Miscl::integerText(number + 1);
+            result.setLane("X" + next);
+            result.setPlace(next);
+            result.value = addedResultValue;
+            result.athlete_number = 0;
+            result.result_id_pk = 0;
+            result.store(m_query);
+            results.Refresh();
+            results.Last();
+        });
+    });
+}
+
+void TRaceDetailsForm::btnCompletedClick()
+{
+    guarded([this] {
+        RACE::markCompleted(m_query, raceId);
+        if (racesChanged)
+            racesChanged();
+        hide();
+    });
+}
+
+void TRaceDetailsForm::btnCloseClick()
+{
+    hide();
+}
+
+std::optional<QColor> TRaceDetailsForm::resultDBGridDrawColumnCell(int row, int column) const
+{
+    const QList<GridColumn>& columns = resultDBGrid->gridModel().columns();
+    if (column < 0 || column >= columns.size())
+        return std::nullopt;
+    return ColourRules::performanceColour(optionalInteger(resultDBGrid->cellValue(row, numberField)),
+                                          columns[column].field,
+                                          optionalFloat(resultDBGrid->cellValue(row, valueField)),
+                                          optionalFloat(resultDBGrid->cellValue(row, "dpb")),
+                                          optionalFloat(resultDBGrid->cellValue(row, "grecord")));
+}
+
+void TRaceDetailsForm::resultDBGridTitleClick(int column)
+{
+    static const QList<SortableColumn> sortable{
+        {QStringLiteral("*Result ID"), "PrimaryKey"},
+        {QStringLiteral("*Performance"), "Value"},
+        {QStringLiteral("*Lane"), "Lane"},
+    };
+    keepSelectedColumn([&] { sortByTitle(*resultDBGrid, sortable, sortedColumn, column); });
+}
+
+void TRaceDetailsForm::keepSelectedColumn(const std::function<void()>& work)
+{
+    // A cell editor that still had the focus when the rows are read again
+    // would hand the grid a Tab as it closes, which picks an athlete here.
+    finishCellEdit();
+    const QByteArray field = resultDBGrid->currentIndex().isValid() ? resultDBGrid->selectedField() : numberField;
+    try {
+        work();
+    } catch (...) {
+        resultDBGrid->setSelectedField(field);
+        throw;
+    }
+    resultDBGrid->setSelectedField(field);
+}
+
+void TRaceDetailsForm::guarded(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (...) {
+        showException(std::current_exception());
+    }
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class Database;
+class DataGrid;
+class DataSet;
+class Query;
+class QFrame;
+class QLabel;
+class QPushButton;
+class TTimedErrorForm;
+class TathleteSelectForm;
+
+// The window in which officials attach athlete numbers to the timed places
+// of one race, normally with a barcode reader that types the digits of a
+// bib and then Enter. Each scan fills the current place and moves on to the
+// next place that has a time; a number scanned twice in a row is refused
+// with a beep and the self-closing warning. An athlete can also be picked
+// from the list (Tab or a double-click), a result added by hand, and the
+// race marked completed.
+//
+// One window serves every race: it is created hidden at start-up, shown
+// without blocking the main window, and hidden again by Close or Completed.
+class TRaceDetailsForm : public QWidget {
+    Q_OBJECT
+
+public:
+    // Statements run through query (the main window's Query1); the warning
+    // and the selection dialog are the ones created at start-up.
+    TRaceDetailsForm(Database& database, Query& query, TTimedErrorForm& timedError,
+                     TathleteSelectForm& athleteSelect, QWidget* parent = nullptr);
+    ~TRaceDetailsForm() override;
+
+    // Shows the results of a race under the title given, and the window
+    // itself; the show handling runs only when the window was hidden. Throws
+    // what the dataset throws (a row in editing that cannot be stored), and
+    // then nothing has changed.
+    void openForRace(qint32 raceId, const QString& title);
+
+    // Lets the official pick an athlete for the current result and moves on.
+    void chooseAthlete();
+
+    // The number that Add New Result continues from: the lane text from its
+    // first digit on, the last character alone when no digit stands before
+    // it, 0 for an empty lane. Throws EConvertError for a lane that gives no
+    // whole number, such as CTK.
+    static qint32 laneNumber(const QByteArray& lane);
+
+    DataSet& resultTable() { return *m_resultTable; }
+
+    // Called after Completed has marked the race, for the main window to
+    // re-read its races.
+    std::function<void()> racesChanged;
+
+    QLabel* TitlePanel = nullptr;
+    DataGrid* resultDBGrid = nullptr;
+    QFrame* Panel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* btnNewResult = nullptr;
+    QPushButton* btnClose = nullptr;
+    QPushButton* btnCompleted = nullptr;
+
+    // The race on show.
+    qint32 raceId = 0;
+    // The number the previous scan accepted; -1 from each showing until the
+    // first scan, so that the first scan is never refused.
+    qint32 lastNumber = -1;
+    // The column whose title carries the sort mark; -1 for none. Kept from
+    // one race to the next.
+    int sortedColumn = -1;
+
+    // Grid handlers.
+    void resultDBGridKeyPress(QChar& key);
+    void resultDBGridKeyDown(int& key, Qt::KeyboardModifiers modifiers);
+    void resultDBGridDblClick();
+    std::optional<QColor> resultDBGridDrawColumnCell(int row, int column) const;
+    void resultDBGridTitleClick(int column);
+
+public slots:
+    void FormShow();
+    void btnNewResultClick();
+    void btnCompletedClick();
+    void btnCloseClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    QWidget* buildBottomPanel();
+    // Moves on from the current row past the places without a time.
+    void passOverNoTime();
+    // Re-reading the rows puts the grid's cursor in the first column; the
+    // column the official works in stays selected.
+    void keepSelectedColumn(const std::function<void()>& work);
+    // Writes what the cell editor holds into the row and closes the editor.
+    void finishCellEdit();
+    // Runs a handler's work and shows what it throws.
+    void guarded(const std::function<void()>& work);
+
+    Query& m_query;
+    TTimedErrorForm& m_timedError;
+    TathleteSelectForm& m_athleteSelect;
+    std::unique_ptr<DataSet> m_resultTable;
+};

@@ -1,0 +1,96 @@
+#include "entry/Timederror.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+namespace {
+
+constexpr int warningMilliseconds = 1000;
+const QSize clientSize(391, 113);
+constexpr int pictureSize = 32;
+
+} // namespace
+
+TTimedErrorForm::TTimedErrorForm(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("Warning"));
+    // The next scan follows at once and must reach the grid, not this window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(clientSize);
+
+    Image1 = new QLabel(this);
+    Image1->setPixmap(errorPicture());
+    Image1->setFixedSize(pictureSize, pictureSize);
+
+    Label1 = new QLabel(QStringLiteral("Same athlete number entered twice in a row!"), this);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(16);
+    Label1->setFont(font);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(24, 16, 24, 16);
+    row->setSpacing(20);
+    row->addWidget(Image1, 0, Qt::AlignVCenter);
+    row->addWidget(Label1, 1, Qt::AlignVCenter);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(warningMilliseconds);
+    connect(Timer1, &QTimer::timeout, this, &TTimedErrorForm::Timer1Timer);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+QPixmap TTimedErrorForm::errorPicture()
+{
+    QPixmap picture(pictureSize, pictureSize);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 0, 0));
+    painter.drawEllipse(QRectF(1, 1, pictureSize - 2, pictureSize - 2));
+    QPen cross(Qt::white, 4, Qt::SolidLine, Qt::RoundCap);
+    painter.setPen(cross);
+    painter.drawLine(QPointF(10, 10), QPointF(22, 22));
+    painter.drawLine(QPointF(22, 10), QPointF(10, 22));
+    return picture;
+}
+
+void TTimedErrorForm::showWarning()
+{
+    show(); // no show handling while already visible: the second runs on
+    raise();
+}
+
+void TTimedErrorForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TTimedErrorForm::FormShow()
+{
+    Timer1->start();
+}
+
+void TTimedErrorForm::Timer1Timer()
+{
+    Timer1->stop();
+    hide();
+}

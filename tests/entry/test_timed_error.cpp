@@ -1,0 +1,52 @@
+#include "entry/Timederror.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+TEST(TimedErrorTest, ShowsTheWarningAndHidesItselfWhenTheTimerFires)
+{
+    TTimedErrorForm warning;
+    EXPECT_EQ(warning.windowTitle(), "Warning");
+    EXPECT_EQ(warning.Label1->text(), "Same athlete number entered twice in a row!");
+    EXPECT_EQ(warning.Timer1->interval(), 1000);
+    EXPECT_FALSE(warning.Timer1->isActive()) << "disabled at creation";
+    EXPECT_FALSE(warning.isVisible());
+
+    warning.showWarning();
+    EXPECT_TRUE(warning.isVisible());
+    EXPECT_TRUE(warning.Timer1->isActive());
+    warning.Timer1Timer();
+    EXPECT_FALSE(warning.isVisible());
+    EXPECT_FALSE(warning.Timer1->isActive());
+
+    warning.showWarning();
+    EXPECT_TRUE(warning.Timer1->isActive()) << "each showing arms it again";
+}
+
+TEST(TimedErrorTest, GoesAwayOneSecondAfterItAppearedAndARepeatDoesNotLengthenIt)
+{
+    TTimedErrorForm warning;
+    QElapsedTimer shown;
+    shown.start();
+    warning.showWarning();
+    QTest::qWait(300);
+    warning.showWarning();
+    EXPECT_TRUE(warning.isVisible());
+    // At least 300 ms have gone; a restarted second would have all of it.
+    EXPECT_LE(warning.Timer1->remainingTime(), 750);
+
+    QDeadlineTimer deadline(3000);
+    while (warning.isVisible() && !deadline.hasExpired())
+        QTest::qWait(10);
+    EXPECT_FALSE(warning.isVisible());
+    EXPECT_GE(shown.elapsed(), 900);
+}
+
+} // namespace

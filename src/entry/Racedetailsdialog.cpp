@@ -50,6 +50,7 @@ QFont tahoma(int pixels, bool bold = false)
 QLabel* legendLabel(const QString& text, const QColor& background, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
+    label->setFont(tahoma(13));
     label->setAutoFillBackground(true);
     QPalette p = label->palette();
     p.setColor(QPalette::Window, background);
@@ -146,13 +147,13 @@ void TRaceDetailsForm::buildControls()
         {"dpb", QStringLiteral("PB"), 0, Qt::AlignCenter, {}, true, grey},
         {"grecord", QStringLiteral("Record"), 0, Qt::AlignCenter, {}, true, grey},
     };
-    // The other columns are as wide as their titles, with room for the
-    // sort mark in bold, and never narrower than a time.
-    QFont boldTitle = tahoma(16, true);
-    const QFontMetrics titleMetrics(boldTitle);
+    // The other columns are as wide as their titles, and never narrower
+    // than a time.
+    const QFontMetrics titleMetrics(tahoma(16));
+    const int timeWidth = titleMetrics.horizontalAdvance(QStringLiteral("99999")) + 12;
     for (GridColumn& column : columns)
         if (column.width == 0)
-            column.width = std::max(70, titleMetrics.horizontalAdvance(column.title + QLatin1Char('*')) + 20);
+            column.width = std::max(timeWidth, titleMetrics.horizontalAdvance(column.title) + 16);
     resultDBGrid->setDataSet(m_resultTable.get(), columns);
 
     resultDBGrid->keyPress = [this](QChar& key) { resultDBGridKeyPress(key); };

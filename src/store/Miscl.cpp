@@ -197,6 +197,17 @@ QByteArray floatText(double value)
     if (value == 0)
         return "0";
 
+    // Most values (every time and performance) are written without an
+    // exponent; there the general form with 15 significant digits is this
+    // text already, and writing it is the costly part of a large export.
+    // Whatever comes out with an exponent takes the long way below, which
+    // sets the bounds of the exponent form itself.
+    if (const double magnitude = std::fabs(value); magnitude >= 1e-4 && magnitude < 1e14) {
+        QByteArray general = QByteArray::number(value, 'g', 15);
+        if (!general.contains('e'))
+            return general;
+    }
+
     // Rounded to 15 significant digits first: the exponent of the rounded
     // value decides the form (999999999999999.9 is 1E15).
     // QByteArray writes "d.dddddddddddddde+XX" with a point in any locale.

@@ -44,23 +44,27 @@ int digitsAt(const QString& text, qsizetype start, qsizetype count)
     return value;
 }
 
-// The date of a stored date-time. The engine keeps date-times as text that
-// begins with the date, yyyy-mm-dd; the date is taken from that text as it
-// stands. Reading it as a local date-time first costs a time-zone lookup on
-// every row (most of an export's time) and can move a date that falls in a
-// clock change. A value in any other form is read as a date-time.
-QByteArray dateOf(const Field& field)
+// The date of a stored date-time, appended to out. The engine keeps
+// date-times as text that begins with the date, yyyy-mm-dd; the date is
+// taken from that text as it stands. Reading it as a local date-time first
+// costs a time-zone lookup on every row (most of an export's time) and can
+// move a date that falls in a clock change. A value in any other form is
+// read as a date-time.
+void appendDate(QByteArray& out, const Field& field)
 {
     const QVariant& stored = field.Value();
     if (stored.metaType().id() == QMetaType::QString) {
         const QString text = stored.toString();
-        if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-' && (text.size() == 10 || text[10] == u' ')) {
-            const QDate date(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2));
-            if (date.isValid())
-                return text.left(10).toLatin1();
+        if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-' && (text.size() == 10 || text[10] == u' ')
+            && QDate::isValid(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2))) {
+            char date[10];
+            for (int i = 0; i < 10; ++i)
+                date[i] = char(text[i].unicode());
+            out.append(date, 10);
+            return;
         }
     }
-    return dateText(field.AsDateTime());
+    out += dateText(field.AsDateTime());
 }
 
 } // namespace
@@ -68,21 +72,15 @@ QByteArray dateOf(const Field& field)
 QByteArray text(Query& query)
 {
     QByteArray out = "Results\r\n";
+    out.reserve(1 << 16);
     query.setSQL(statement);
     query.Open();
     for (query.First(); !query.Eof(); query.Next()) {
-        const QByteArray date = dateOf(query.FieldByName("datetime"));
+        appendDate(out, query.FieldByName("datetime"));
         const QByteArray event = query.FieldByName("event").AsString();
         const double value = query.FieldByName("value").AsFloat();
         const qint32 number = query.FieldByName("athlete_number").AsInteger();
-        out += date;
-        out += ',';
-        out += Miscl::integerText(number);
-        out += ',';
-        out += event;
-        out += ',';
-        out += Miscl::floatText(value);
-        out += "\r\n";
+        out += ',' + Miscl::integerText(number) + ',' + event + ',' + Miscl::floatText(value) + "\r\n";
     }
     query.Close();
     return out;

@@ -17,7 +17,8 @@
 #include <optional>
 
 ETrackDataLine::ETrackDataLine(int line, const QString& reason)
-    : Exception(QStringLiteral("Failed to Save data to Database, error on line: %1\n%2").arg(line).arg(reason))
+    : Exception(QStringLiteral("Failed to Save data to Database, error on line: ") + QString::number(line)
+                + QLatin1Char('\n') + reason)
     , m_line(line)
     , m_reason(reason)
 {

@@ -48,7 +48,7 @@ speed_t speedOf(int baud)
     case 38400: return B38400;
     case 57600: return B57600;
     case 115200: return B115200;
-    default: return B230400;
+    default: return B230400; // the command line admits no other rate
     }
 }
 

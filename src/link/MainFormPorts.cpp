@@ -103,7 +103,7 @@ void TMainForm::startTimerUnitLinks()
     // Whatever the opens gave: the first check corrects them.
     portOpenA = true;
     portOpenB = true;
-    Timer1->start(1000);
+    Timer1->start();
 }
 
 void TMainForm::ApplyPortSettings(int n)
@@ -225,10 +225,10 @@ void TMainForm::comsSetupClick(int n)
     } catch (...) {
         // The links stay watched even when the settings cannot be written;
         // the failure goes to the standard error box.
-        Timer1->start(1000);
+        Timer1->start();
         throw;
     }
-    Timer1->start(1000);
+    Timer1->start();
 }
 
 void TMainForm::cbDualComPortsClick()

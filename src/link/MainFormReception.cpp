@@ -21,7 +21,6 @@ namespace {
 // A first line feed after this position ends a single-line race at once;
 // one at or before it starts a multi-line race, ended by a quiet link.
 constexpr qsizetype firstLineFeedLimit = 25;
-constexpr int quietIntervalMs = 2000;
 
 bool hasLineEnd(const QByteArray& text)
 {
@@ -80,7 +79,7 @@ void TMainForm::frameRaceData(QByteArray& buffer, QTimer* quietTimer)
         if (lineFeed <= firstLineFeedLimit) {
             // The timer now fires a full interval after this chunk.
             quietTimer->stop();
-            quietTimer->setInterval(quietIntervalMs);
+            quietTimer->setInterval(rxQuietIntervalMs);
             quietTimer->start();
             return;
         }

@@ -2,6 +2,7 @@
 
 #include "barcode/Bcodedialog.h"
 #include "helpview/Helpdialog1.h"
+#include "link/CPort.h"
 #include "shell/AppWindows.h"
 #include "shell/Application.h"
 #include "shell/DataGrid.h"
@@ -63,7 +64,10 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
     , m_eventTable(std::make_unique<DataSet>(*m_database, "event"))
     , m_pbTable(std::make_unique<DataSet>(*m_database, "pb"))
     , config(places.settingsFile)
+    , comPortA(std::make_unique<TComPort>())
+    , comPortB(std::make_unique<TComPort>())
 {
+    readDeviceSettings(places.settingsFile);
     m_raceTable->setIndexName("PrimaryKey");
     m_athleteTable->setCaseInsensitive(true);
     for (DataSet* table : {m_raceTable.get(), m_athleteTable.get(), m_recordTable.get(), m_eventTable.get(),
@@ -81,9 +85,18 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
 
     buildWindow();
     bindGrids();
+    connectTimerUnitLinks();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // Closing a port still runs the events it has pending: at shutdown they
+    // are dropped, not processed.
+    comPortA->SetOnRxChar({});
+    comPortB->SetOnRxChar({});
+    comPortA.reset();
+    comPortB.reset();
+}
 
 DataSet& TMainForm::tableOfPage(int page)
 {
@@ -284,12 +297,6 @@ void TMainForm::FormShow()
     PageControlChange();
     edtSearch->setToolTip(QStringLiteral("Enter an age, gender, event, race number or search pattern"));
     startTimerUnitLinks();
-}
-
-void TMainForm::startTimerUnitLinks()
-{
-    // Port A, and port B when dual ports are set, are configured and opened
-    // here, and the status timer started.
 }
 
 void TMainForm::btnExitClick()

@@ -21,6 +21,7 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class QToolButton;
+class TComPort;
 struct AppWindows;
 
 // Where the main window keeps its database and reads its settings: the
@@ -80,6 +81,10 @@ public:
     QRecursiveMutex rxSection;
     bool portOpenA = false;
     bool portOpenB = false;
+    // The timer unit links, created after the settings; closed (A, then B)
+    // before anything they deliver into goes.
+    std::unique_ptr<TComPort> comPortA;
+    std::unique_ptr<TComPort> comPortB;
 
     // Controls, by the names the system's handlers use.
     QToolButton* btnExit = nullptr;
@@ -113,6 +118,9 @@ public:
     QTimer* Timer1 = nullptr;
     QTimer* rxDataTimer1 = nullptr;
     QTimer* rxDataTimer2 = nullptr;
+    // How long a port's link must stay quiet after a line end before its
+    // text counts as complete; tests lengthen it to fire the timers by hand.
+    int rxQuietIntervalMs = 2000;
 
     // The column marked as the athletes grid's order, -1 for none.
     int athleteSortedColumn = -1;
@@ -135,6 +143,22 @@ public:
     void btnBarcodesClick();
     void btnHelpClick();
 
+    // The timer unit links: reception (link/MainFormReception.cpp) and
+    // port management (link/MainFormPorts.cpp). n is 1 for port A, 2 for B.
+    void PortARxChar(QObject* Sender, int Count);
+    void PortBRxChar(QObject* Sender, int Count);
+    void rxDataTimer1Timer();
+    void rxDataTimer2Timer();
+    void ProcessRaceData(QByteArray& buffer);
+    void ApplyPortSettings(int n);
+    void ShowConnectStatus(int n, bool connected);
+    void ShowDisabledStatus(int n);
+    void CheckPort(TComPort& port, bool& flag, int n, bool bluetooth, bool enabled);
+    void Timer1Timer();
+    void btnComsSetupAClick();
+    void btnComsSetupBClick();
+    void cbDualComPortsClick();
+
     // The text of the race template that "Add New Race" stores.
     static const QByteArray raceTemplate;
     // "Race 999 - U99  100M, 09/12/2026, 10:35" for the race of the
@@ -155,6 +179,11 @@ private:
     void bindGrids();
     void refreshPages();
     void startTimerUnitLinks();
+    void readDeviceSettings(const QString& settingsFile);
+    void connectTimerUnitLinks();
+    void receiveChunk(TComPort& port, QByteArray& buffer, QTimer* quietTimer, int count);
+    void frameRaceData(QByteArray& buffer, QTimer* quietTimer);
+    void comsSetupClick(int n);
     void openRace(int raceId, const QString& title);
     void guarded(const std::function<void()>& work);
 

@@ -2,6 +2,7 @@
 
 #include "barcode/Bcodedialog.h"
 #include "helpview/Helpdialog1.h"
+#include "link/CPortFrm.h"
 
 ProgramWindows::~ProgramWindows()
 {
@@ -20,6 +21,13 @@ std::unique_ptr<ProgramWindows> createProgramWindows(const MainFormPlaces& place
     auto bcodeForm = std::make_unique<TbcodeForm>(places.settingsFile);
     windows->bcodeForm = bcodeForm.get();
     windows->others.push_back(std::move(bcodeForm));
+
+    // Every port's "Coms Setup" shows a dialog of its own; this one is the
+    // program's instance, kept like every other window.
+    TSerialFrm::Install();
+    auto serialFrm = std::make_unique<TSerialFrm>();
+    windows->serialFrm = serialFrm.get();
+    windows->others.push_back(std::move(serialFrm));
 
     auto helpDialog = std::make_unique<THelpDialog>(nullptr, places.programFolder);
     windows->helpDialog = helpDialog.get();

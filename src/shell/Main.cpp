@@ -1,6 +1,7 @@
 #include "shell/Main.h"
 
 #include "barcode/Bcodedialog.h"
+#include "exchange/ExchangeActions.h"
 #include "helpview/Helpdialog1.h"
 #include "link/CPort.h"
 #include "shell/AppWindows.h"
@@ -338,7 +339,8 @@ void TMainForm::guarded(const std::function<void()>& work)
 
 void TMainForm::refreshPages()
 {
-    for (DataSet* table : {m_raceTable.get(), m_athleteTable.get(), m_recordTable.get(), m_eventTable.get(),
+    // In the order the import leaves them: the reference data, then races.
+    for (DataSet* table : {m_recordTable.get(), m_athleteTable.get(), m_raceTable.get(), m_eventTable.get(),
                            m_pbTable.get()})
         table->Refresh();
 }
@@ -352,10 +354,12 @@ void TMainForm::openRace(int raceId, const QString& title)
 
 void TMainForm::btnImportClick()
 {
+    importTrackDataAction(this, *m_database, *m_query, [this] { refreshPages(); });
 }
 
 void TMainForm::btnExportClick()
 {
+    exportResultsAction(this, *m_query);
 }
 
 void TMainForm::btnBarcodesClick()

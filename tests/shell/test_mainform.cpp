@@ -275,3 +275,30 @@ TEST_F(MainFormTest, BarcodesButtonFillsTheListFromTheShownAthletes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainFormTest, ImportFillsThePagesAndExportWritesTheScannedResults)
+{
+    ui.confirmAnswers << true;
+    ui.openAnswers << QStringLiteral(VEXO_SAMPLES_DIR "/meet.csv");
+    main->btnImport->click();
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    EXPECT_EQ(main->AthleteTable().RecordCount(), 60) << "the pages show what was imported";
+    EXPECT_GT(main->EventTable().RecordCount(), 0);
+    EXPECT_GT(main->PBTable().RecordCount(), 0);
+
+    main->btnNewRace->click();
+    sql("UPDATE result SET athlete_number = 201 WHERE place = '1'");
+    const QString file = dir.filePath("results.csv");
+    ui.saveAnswers << file;
+    main->btnExport->click();
+    QFile results(file);
+    ASSERT_TRUE(results.open(QIODevice::ReadOnly));
+    const QByteArray text = results.readAll();
+    EXPECT_TRUE(text.startsWith("Results\r\n")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(",201,100M,88\r\n")) << text.toStdString();
+    EXPECT_EQ(ui.proposedNames, (QStringList{"something.csv"}));
+}
+
+} // namespace

@@ -151,14 +151,21 @@ void TathleteSelectForm::btnSelectClick()
         accept();
 }
 
+void TathleteSelectForm::edtSurnameKeyDown(int& key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return;
+    btnSurnameClick();
+    key = 0;
+}
+
 bool TathleteSelectForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == edtSurname && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            btnSurnameClick();
+        int key = static_cast<QKeyEvent*>(event)->key();
+        edtSurnameKeyDown(key);
+        if (key == 0)
             return true;
-        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -45,6 +45,10 @@ public:
     // The athlete number picked; 0 while nothing has been picked.
     qint32 selectedNumber = 0;
 
+    // Enter in the surname box searches, and is swallowed (set to 0) so
+    // that the dialog stays open.
+    void edtSurnameKeyDown(int& key);
+
 public slots:
     void FormShow();
     void btnSurnameClick();

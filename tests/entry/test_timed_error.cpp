@@ -37,10 +37,13 @@ TEST(TimedErrorTest, GoesAwayOneSecondAfterItAppearedAndARepeatDoesNotLengthenIt
     shown.start();
     warning.showWarning();
     QTest::qWait(300);
-    warning.showWarning();
-    EXPECT_TRUE(warning.isVisible());
     // At least 300 ms have gone; a restarted second would have all of it.
-    EXPECT_LE(warning.Timer1->remainingTime(), 750);
+    if (warning.isVisible()) { // not so on a machine stalled for a second
+        const int before = warning.Timer1->remainingTime();
+        warning.showWarning();
+        EXPECT_LE(warning.Timer1->remainingTime(), before);
+        EXPECT_LT(before, 900);
+    }
 
     QDeadlineTimer deadline(3000);
     while (warning.isVisible() && !deadline.hasExpired())

@@ -38,11 +38,7 @@ public:
     {
         plugIn();
     }
-    ~TimerUnitLine()
-    {
-        unplug();
-        QFile::remove(m_path);
-    }
+    ~TimerUnitLine() { unplug(); }
     TimerUnitLine(const TimerUnitLine&) = delete;
     TimerUnitLine& operator=(const TimerUnitLine&) = delete;
 
@@ -59,11 +55,13 @@ public:
         QFile::remove(m_path);
         return ::symlink(name, QFile::encodeName(m_path).constData()) == 0;
     }
+    // The adapter's path goes with it, so no other terminal can take its place.
     void unplug()
     {
         if (m_master >= 0)
             ::close(m_master);
         m_master = -1;
+        QFile::remove(m_path);
     }
 
     // Writes everything, blocking while the far side is full.
@@ -141,7 +139,13 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(ini);
         file.close();
+        restart(clock);
+    }
 
+    // Starts the program again over the settings file as it is now.
+    void restart(Clock clock)
+    {
+        windows.reset();
         windows = createProgramWindows(places);
         main = windows->mainForm;
         if (clock == Clock::ByHand) {

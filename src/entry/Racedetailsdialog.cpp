@@ -74,10 +74,20 @@ std::optional<double> optionalFloat(const QVariant& v)
 
 TRaceDetailsForm::TRaceDetailsForm(Database& database, Query& query, TTimedErrorForm& timedError,
                                    TathleteSelectForm& athleteSelect, QWidget* parent)
+    : TRaceDetailsForm(database, query, parent)
+{
+    setCompanions(timedError, athleteSelect);
+}
+
+void TRaceDetailsForm::setCompanions(TTimedErrorForm& timedError, TathleteSelectForm& athleteSelect)
+{
+    m_timedError = &timedError;
+    m_athleteSelect = &athleteSelect;
+}
+
+TRaceDetailsForm::TRaceDetailsForm(Database& database, Query& query, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_query(query)
-    , m_timedError(timedError)
-    , m_athleteSelect(athleteSelect)
     , m_resultTable(std::make_unique<DataSet>(database, "result"))
 {
     setWindowTitle(QStringLiteral("Race Details - Use Barcode Reader to scan athlete numbers"));
@@ -268,7 +278,8 @@ void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
             // Refused: the row keeps the repeated number in editing, and
             // the next scan replaces it.
             UiServices::current().beep();
-            m_timedError.showWarning();
+            if (m_timedError)
+                m_timedError->showWarning();
         } else {
             // Moving on stores the row; the last row is stored and keeps
             // the cursor. A number the store refuses is not taken as the
@@ -305,10 +316,10 @@ void TRaceDetailsForm::chooseAthlete()
     if (!results.Active() || results.IsEmpty())
         return;
     finishCellEdit();
-    if (!m_athleteSelect.ShowModal())
+    if (!m_athleteSelect || !m_athleteSelect->ShowModal())
         return;
     results.Edit();
-    results.setFieldValue(numberField, m_athleteSelect.selectedNumber);
+    results.setFieldValue(numberField, m_athleteSelect->selectedNumber);
     results.Post();
     results.Next();
     resultDBGrid->setSelectedField(numberField);

@@ -36,6 +36,10 @@ public:
     // and the selection dialog are the ones created at start-up.
     TRaceDetailsForm(Database& database, Query& query, TTimedErrorForm& timedError,
                      TathleteSelectForm& athleteSelect, QWidget* parent = nullptr);
+    // Start-up creates the warning and the selection dialog after this
+    // window, and hands them over once they exist.
+    TRaceDetailsForm(Database& database, Query& query, QWidget* parent = nullptr);
+    void setCompanions(TTimedErrorForm& timedError, TathleteSelectForm& athleteSelect);
     ~TRaceDetailsForm() override;
 
     // Shows the results of a race under the title given, and the window
@@ -107,7 +111,7 @@ private:
     void guarded(const std::function<void()>& work);
 
     Query& m_query;
-    TTimedErrorForm& m_timedError;
-    TathleteSelectForm& m_athleteSelect;
+    TTimedErrorForm* m_timedError = nullptr;
+    TathleteSelectForm* m_athleteSelect = nullptr;
     std::unique_ptr<DataSet> m_resultTable;
 };

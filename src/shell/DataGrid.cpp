@@ -55,9 +55,11 @@ public:
             written = model->setData(index, line->text(), Qt::EditRole);
         else
             QStyledItemDelegate::setModelData(editor, model, index);
-        if (!written)
+        if (!written) {
+            m_grid->m_commitFailed = true;
             if (const QString error = m_grid->m_model.takeError(); !error.isEmpty())
                 m_grid->showFailure(error);
+        }
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -313,9 +315,13 @@ bool DataGrid::editorKey(QWidget* editor, QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        m_commitFailed = false;
         m_delegate->commitAndClose(editor, QAbstractItemDelegate::NoHint);
         setFocus();
-        enterPressed(true);
+        // A text the row refused was shown as an error; the Enter that
+        // ended it is not passed on as if the row's old value were meant.
+        if (!m_commitFailed)
+            enterPressed(true);
         return true;
     case Qt::Key_Escape:
         m_delegate->commitAndClose(editor, QAbstractItemDelegate::RevertModelCache);
@@ -345,9 +351,36 @@ bool DataGrid::editorKey(QWidget* editor, QKeyEvent* event)
     return false;
 }
 
+bool DataGrid::event(QEvent* event)
+{
+    // Tab reaches a widget before its key handler, as a move of the focus;
+    // the user's Tab goes to keyDown here, once.
+    if (event->type() == QEvent::KeyPress && keyDown) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            int code = key->key();
+            guarded([&] { keyDown(code, key->modifiers()); });
+            if (code == 0)
+                return true;
+        }
+    }
+    return QTableView::event(event);
+}
+
+bool DataGrid::focusNextPrevChild(bool next)
+{
+    // Qt moves the focus inside an item view by sending it a Tab of its own
+    // (when a cell editor goes away, for one); that is no key of the user's.
+    m_movingFocus = true;
+    const bool moved = QTableView::focusNextPrevChild(next);
+    m_movingFocus = false;
+    return moved;
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* event)
 {
-    if (keyDown) {
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (keyDown && !m_movingFocus && !tab) {
         int key = event->key();
         guarded([&] { keyDown(key, event->modifiers()); });
         if (key == 0)

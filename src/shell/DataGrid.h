@@ -65,6 +65,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool focusNextPrevChild(bool next) override;
+    bool event(QEvent* event) override;
 
 private:
     friend class GridDelegate;
@@ -79,4 +81,6 @@ private:
     DataSetModel m_model;
     GridDelegate* m_delegate = nullptr;
     bool m_following = false;
+    bool m_commitFailed = false; // the last edit written into the row was refused
+    bool m_movingFocus = false;  // Qt moves the focus by a Tab of its own
 };

@@ -140,7 +140,9 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
         }
         return {};
     }
-    if (role != Qt::DisplayRole || !m_dataSet || section != m_dataSet->RecNo())
+    if (role != Qt::DisplayRole)
+        return {};
+    if (!m_dataSet || section != m_dataSet->RecNo())
         return QString();
     // The row indicator: the current row, and whether it is being edited
     // or inserted.

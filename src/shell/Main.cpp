@@ -1,6 +1,7 @@
 #include "shell/Main.h"
 
 #include "barcode/Bcodedialog.h"
+#include "entry/Racedetailsdialog.h"
 #include "exchange/ExchangeActions.h"
 #include "helpview/Helpdialog1.h"
 #include "link/CPort.h"
@@ -347,9 +348,8 @@ void TMainForm::refreshPages()
 
 void TMainForm::openRace(int raceId, const QString& title)
 {
-    Q_UNUSED(raceId);
-    Q_UNUSED(title);
-    // The race details window opens the race here.
+    if (m_windows.raceDetailsForm)
+        m_windows.raceDetailsForm->openForRace(raceId, title);
 }
 
 void TMainForm::btnImportClick()

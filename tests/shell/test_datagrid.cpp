@@ -211,3 +211,22 @@ TEST_F(DataGridTest, PickListOffersItsChoices)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DataGridTest, RefusedEditIsNotPassedOnAsAnEnter)
+{
+    grid->setSelectedField("age");
+    int enters = 0;
+    grid->keyPress = [&](QChar& key) {
+        if (key == '\r')
+            ++enters;
+    };
+    scan(grid.get(), "99999999999");
+    EXPECT_EQ(ui.errors.size(), 1);
+    EXPECT_EQ(enters, 0);
+    scan(grid.get(), "15");
+    EXPECT_EQ(enters, 1);
+}
+
+} // namespace

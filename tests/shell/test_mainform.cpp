@@ -2,7 +2,12 @@
 #include "MainFormFixture.h"
 
 #include "barcode/Bcodedialog.h"
+#include "entry/Athleteselectdialog.h"
 #include "entry/ColourRules.h"
+#include "entry/Racedetailsdialog.h"
+#include "entry/Timederror.h"
+#include "helpview/Helpdialog1.h"
+#include "link/CPortFrm.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
 
@@ -299,6 +304,37 @@ TEST_F(MainFormTest, ImportFillsThePagesAndExportWritesTheScannedResults)
     EXPECT_TRUE(text.startsWith("Results\r\n")) << text.toStdString();
     EXPECT_TRUE(text.endsWith(",201,100M,88\r\n")) << text.toStdString();
     EXPECT_EQ(ui.proposedNames, (QStringList{"something.csv"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainFormTest, DoubleClickedRaceOpensInTheRaceDetailsAndCompletedTurnsItLime)
+{
+    main->btnNewRace->click();
+    main->raceDBGridDblClick();
+    TRaceDetailsForm* details = windows->raceDetailsForm;
+    ASSERT_NE(details, nullptr);
+    EXPECT_TRUE(details->isVisible());
+    EXPECT_TRUE(details->TitlePanel->text().startsWith("Race 999 - U99  100M, ")) << details->TitlePanel->text().toStdString();
+    EXPECT_EQ(details->resultTable().RecordCount(), 12);
+
+    details->btnCompleted->click();
+    EXPECT_FALSE(details->isVisible());
+    EXPECT_EQ(main->raceDBGrid->drawColumnCell(0, 0), ColourRules::lime()) << "the race list shows it completed";
+}
+
+TEST_F(MainFormTest, WindowsAreCreatedWithTheirCaptions)
+{
+    EXPECT_EQ(windows->athleteSelectForm->windowTitle(), "Select Athlete");
+    EXPECT_EQ(windows->timedErrorForm->windowTitle(), "Warning");
+    EXPECT_EQ(windows->helpDialog->windowTitle(), "VEXO Barcode System - Help");
+    EXPECT_EQ(windows->serialFrm->windowTitle(), "Communication Settings");
+    for (QWidget* w : {static_cast<QWidget*>(windows->bcodeForm), static_cast<QWidget*>(windows->raceDetailsForm),
+                       static_cast<QWidget*>(windows->athleteSelectForm),
+                       static_cast<QWidget*>(windows->timedErrorForm)})
+        EXPECT_FALSE(w->isVisible()) << w->windowTitle().toStdString();
 }
 
 } // namespace

@@ -338,3 +338,21 @@ TEST_F(MainFormTest, WindowsAreCreatedWithTheirCaptions)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainFormTest, ClosingTheMainWindowSavesNothing)
+{
+    QFile ini(places.settingsFile);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray before = ini.readAll();
+    ini.close();
+    main->config.baud = 0;
+    main->config.portname = "Finish line";
+    main->btnExit->click();
+    EXPECT_FALSE(main->isVisible());
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), before);
+}
+
+} // namespace

@@ -90,10 +90,18 @@ TSerialFrm::TSerialFrm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(QStringLiteral("Communication Settings"));
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // Where the first choice is missing, a face of the same narrow widths:
+    // the captions are laid out for it.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
     font.setPixelSize(11);
     setFont(font);
     setFixedSize(396, 360);
+    // Placed now: a window moved while it is being shown may never be
+    // painted on a display without a window manager.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     buildCommonSettings();
     buildFlowControl();
@@ -158,10 +166,10 @@ void TSerialFrm::buildFlowControl()
                                   GroupBox2);
     RadioGroup2->setGeometry(8, 104, 185, 65);
 
-    CheckBox1 = checkBox(QStringLiteral("Cts output flow control"), GroupBox2, 208, 20, 160);
-    CheckBox2 = checkBox(QStringLiteral("Dsr output flow control"), GroupBox2, 208, 36, 160);
-    CheckBox3 = checkBox(QStringLiteral("Xon/Xoff output flow control"), GroupBox2, 208, 64, 160);
-    CheckBox4 = checkBox(QStringLiteral("Xon/Xoff input flow control"), GroupBox2, 208, 80, 160);
+    CheckBox1 = checkBox(QStringLiteral("Cts output flow control"), GroupBox2, 208, 20, 165);
+    CheckBox2 = checkBox(QStringLiteral("Dsr output flow control"), GroupBox2, 208, 36, 165);
+    CheckBox3 = checkBox(QStringLiteral("Xon/Xoff output flow control"), GroupBox2, 208, 64, 165);
+    CheckBox4 = checkBox(QStringLiteral("Xon/Xoff input flow control"), GroupBox2, 208, 80, 165);
 
     SpeedButton1 = pushButton(QStringLiteral("Hardware (Rts/Cts)"), GroupBox2, 208, 104, 145, 17);
     SpeedButton2 = pushButton(QStringLiteral("Hardware (Dtr/Dsr)"), GroupBox2, 208, 120, 145, 17);
@@ -200,13 +208,6 @@ void TSerialFrm::showDevice()
         index < 0 ? QString() : QString::fromUtf8(ComDeviceTable::path(static_cast<TPortType>(index)));
     lbDevice->setText(lbDevice->fontMetrics().elidedText(path, Qt::ElideMiddle, lbDevice->width()));
     lbDevice->setToolTip(path);
-}
-
-void TSerialFrm::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TSerialFrm::SpeedButton1Click()

@@ -88,9 +88,6 @@ public:
     void SpeedButton3Click();
     void SpeedButton4Click();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void buildCommonSettings();
     void buildFlowControl();

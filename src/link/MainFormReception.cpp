@@ -27,6 +27,14 @@ bool hasLineEnd(const QByteArray& text)
     return text.contains('\n') || text.contains('\r');
 }
 
+// A single-line race reads its eight header fields, and its timed places,
+// from one comma-separated line. The fixed-column first line of a
+// multi-line race is not such a line, even when it runs past position 25.
+bool isSingleLineRace(const QByteArray& line)
+{
+    return line.count(',') >= 7;
+}
+
 QString failureText(const std::exception_ptr& error)
 {
     try {
@@ -83,7 +91,7 @@ void TMainForm::frameRaceData(QByteArray& buffer, QTimer* quietTimer)
             quietTimer->start();
             return;
         }
-        if (Miscl::trim(buffer.mid(lineFeed)).isEmpty()) {
+        if (Miscl::trim(buffer.mid(lineFeed)).isEmpty() || !isSingleLineRace(buffer.left(lineFeed))) {
             ProcessRaceData(buffer);
             return;
         }

@@ -201,6 +201,19 @@ TEST_F(Reception, BackToBackRacesInOneChunkAreStoredOneByOne)
     EXPECT_EQ(logEntries().size(), 3);
 }
 
+TEST_F(Reception, MultiLineRaceWithALongFirstLineInOneChunkIsStoredWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand));
+    // Its first line feed stands after position 25: processed at once, and
+    // whole, since its first line is no comma-separated race.
+    ASSERT_TRUE(unitA->send("U12G   100M   H03 Final, wind +1.2\r\nRACE 014\r\n01  12.34    L1\r\n02  12.56    L2\r\n"));
+    ASSERT_TRUE(eventually([&] { return races() == 2; }));
+    EXPECT_EQ(results(), 2);
+    EXPECT_EQ(currentRaceNumber(), 14);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    EXPECT_EQ(logEntries().size(), 1);
+}
+
 TEST_F(Reception, PortsAAndBReceivingAtTheSameTimeNeverMix)
 {
     ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand, {{"dualComPorts", "1"}}));

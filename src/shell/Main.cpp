@@ -289,7 +289,9 @@ void TMainForm::showEvent(QShowEvent* event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
-    guarded([this] { FormShow(); });
+    // Once the window has been painted, so that a box about a port that
+    // cannot be opened stands over the program, not over nothing.
+    QTimer::singleShot(0, this, [this] { guarded([this] { FormShow(); }); });
 }
 
 void TMainForm::FormShow()

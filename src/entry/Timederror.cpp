@@ -43,6 +43,9 @@ TTimedErrorForm::TTimedErrorForm(QWidget* parent)
     row->setSpacing(20);
     row->addWidget(Image1, 0, Qt::AlignVCenter);
     row->addWidget(Label1, 1, Qt::AlignVCenter);
+    // Where Tahoma is missing the font that stands in may be wider: the
+    // window then grows so that the whole warning shows.
+    setFixedSize(clientSize.expandedTo(row->sizeHint()));
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(warningMilliseconds);

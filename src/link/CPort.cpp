@@ -66,8 +66,7 @@ void TComPort::SetBaudRate(TBaudRate value)
 {
     if (value == FBaudRate)
         return;
-    FBaudRate = value;
-    ApplyDCB();
+    keepIfApplied(FBaudRate, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetPort(TPortType value)
@@ -83,58 +82,50 @@ void TComPort::SetPort(TPortType value)
 
 void TComPort::SetParity(const TComParity& value)
 {
-    FParity.Assign(value);
-    ApplyDCB();
+    keepIfApplied(FParity, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetStopBits(TStopBits value)
 {
     if (value == FStopBits)
         return;
-    FStopBits = value;
-    ApplyDCB();
+    keepIfApplied(FStopBits, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetDataBits(TDataBits value)
 {
     if (value == FDataBits)
         return;
-    FDataBits = value;
-    ApplyDCB();
+    keepIfApplied(FDataBits, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetDiscardNull(bool value)
 {
     if (value == FDiscardNull)
         return;
-    FDiscardNull = value;
-    ApplyDCB();
+    keepIfApplied(FDiscardNull, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetEventChar(unsigned char value)
 {
     if (value == FEventChar)
         return;
-    FEventChar = value;
-    ApplyDCB();
+    keepIfApplied(FEventChar, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetBuffer(const TComBuffer& value)
 {
-    FBuffer.Assign(value);
-    ApplyBuffer();
+    keepIfApplied(FBuffer, value, [this] { ApplyBuffer(); });
 }
 
 void TComPort::SetFlowControl(const TComFlowControl& value)
 {
-    FFlowControl.Assign(value);
-    ApplyDCB();
+    keepIfApplied(FFlowControl, value, [this] { ApplyDCB(); });
 }
 
 void TComPort::SetTimeouts(const TComTimeouts& value)
 {
-    FTimeouts.Assign(value);
-    ApplyTimeouts();
+    keepIfApplied(FTimeouts, value, [this] { ApplyTimeouts(); });
 }
 
 void TComPort::SetSyncMethod(TSyncMethod value)
@@ -267,6 +258,22 @@ void TComPort::SetupComPort()
 
 // --- applying settings
 
+void TComPort::restoreAppliedFields()
+{
+    // Settings the line refused are not kept, whichever way they came in
+    // (a setter, or a settings object changed in place): the port goes on
+    // with those it ran with, so that it still opens at the next try.
+    if (!m_good.valid)
+        return;
+    FBaudRate = m_good.baudRate;
+    FDataBits = m_good.dataBits;
+    FStopBits = m_good.stopBits;
+    FDiscardNull = m_good.discardNull;
+    FEventChar = m_good.eventChar;
+    FParity.Assign(m_good.parity);
+    FFlowControl.Assign(m_good.flowControl);
+}
+
 void TComPort::ApplyDCB()
 {
     if (!FConnected)
@@ -290,11 +297,14 @@ void TComPort::ApplyDCB()
     s.xoffChar = FFlowControl.XoffChar();
 
     termios wanted = m_original;
-    if (const int error = buildLineTermios(wanted, s))
+    if (const int error = buildLineTermios(wanted, s)) {
+        restoreAppliedFields();
         throw EComPort(ecSetState, error);
+    }
     try {
         applyLine(wanted, s.rate);
     } catch (const EComPort&) {
+        restoreAppliedFields();
         // Back to what the line ran with, so a refused change leaves it as
         // it was rather than half applied.
         if (m_appliedRate > 0) {
@@ -307,6 +317,14 @@ void TComPort::ApplyDCB()
     }
     m_applied = wanted;
     m_appliedRate = s.rate;
+    m_good.valid = true;
+    m_good.baudRate = FBaudRate;
+    m_good.dataBits = FDataBits;
+    m_good.stopBits = FStopBits;
+    m_good.discardNull = FDiscardNull;
+    m_good.eventChar = FEventChar;
+    m_good.parity.Assign(FParity);
+    m_good.flowControl.Assign(FFlowControl);
 
     // DTR and RTS follow the settings; RTS is the kernel's under a handshake.
     const auto setLine = [this](int line, bool on) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 #include <termios.h>
 
@@ -179,6 +180,48 @@ protected:
 
 private:
     friend class TComThread;
+
+    // A setting the line refuses is not kept: the port goes on with the
+    // settings it had (so that it still opens at the next try), and the
+    // refusal goes on to the caller.
+    // The line settings last applied, to go back to when a change is refused.
+    struct AppliedFields {
+        bool valid = false;
+        TBaudRate baudRate = br9600;
+        TDataBits dataBits = dbEight;
+        TStopBits stopBits = sbOneStopBit;
+        bool discardNull = false;
+        unsigned char eventChar = 0;
+        TComParity parity;
+        TComFlowControl flowControl;
+    };
+    AppliedFields m_good;
+    void restoreAppliedFields();
+
+    template <typename Setting, typename Apply>
+    void keepIfApplied(Setting& field, const Setting& value, Apply apply)
+    {
+        if constexpr (std::is_class_v<Setting>) {
+            Setting before;
+            before.Assign(field);
+            field.Assign(value);
+            try {
+                apply();
+            } catch (...) {
+                field.Assign(before);
+                throw;
+            }
+        } else {
+            const Setting before = field;
+            field = value;
+            try {
+                apply();
+            } catch (...) {
+                field = before;
+                throw;
+            }
+        }
+    }
 
     void DispatchFlag(std::uint32_t flag);
     int transferCode(const TAsync& async) const;

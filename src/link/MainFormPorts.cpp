@@ -5,6 +5,7 @@
 
 #include "link/CPort.h"
 #include "link/ComDevices.h"
+#include "link/ComError.h"
 #include "shell/IniFile.h"
 #include "shell/Main.h"
 #include "shell/UiServices.h"
@@ -210,11 +211,17 @@ void TMainForm::comsSetupClick(int n)
     TComPort& port = a ? *comPortA : *comPortB;
     // No checks while the dialog is open; receive events still arrive.
     Timer1->stop();
+    QString refused;
     try {
         port.ShowSetupDialog();
-    } catch (...) {
+    } catch (const EComPort& e) {
         // What the port took before the failure is saved below, and the
-        // status check shows the port as it is.
+        // status check shows the port as it is. Settings the line cannot
+        // give are not kept by the port, and the official is told so, or
+        // the dialog would seem to have taken them.
+        if (e.Code() == ecSetState)
+            refused = e.message();
+    } catch (...) {
     }
     (a ? config.baud : config.baud2) = port.BaudRate();
     (a ? config.port : config.port2) = port.Port();
@@ -229,6 +236,10 @@ void TMainForm::comsSetupClick(int n)
         throw;
     }
     Timer1->start();
+    if (!refused.isEmpty())
+        UiServices::current().showError(
+            this, QStringLiteral("Port %1 cannot use the settings chosen and goes on with those it had:\n%2")
+                      .arg(a ? QStringLiteral("A") : QStringLiteral("B"), refused));
 }
 
 void TMainForm::cbDualComPortsClick()

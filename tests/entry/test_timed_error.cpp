@@ -53,3 +53,13 @@ TEST(TimedErrorTest, GoesAwayOneSecondAfterItAppearedAndARepeatDoesNotLengthenIt
 }
 
 } // namespace
+
+TEST(TimedErrorLayout, TheWholeWarningFitsWhateverFontStandsIn)
+{
+    TTimedErrorForm form;
+    const QFontMetrics metrics(form.Label1->font());
+    form.show();
+    QApplication::processEvents();
+    EXPECT_GE(form.Label1->width(), metrics.horizontalAdvance(form.Label1->text()));
+    EXPECT_GE(form.width(), 391);
+}

@@ -313,3 +313,25 @@ TEST(ComPort, ModemSignalsOfALiveAndAHungUpLine)
     port.Close();
     EXPECT_FALSE(port.Connected());
 }
+
+TEST(ComPort, RefusedSettingsAreNotKeptSoThePortStillReopens)
+{
+    PtyLine line(COM11);
+    TComPort port;
+    port.SetPort(COM11);
+    port.Open();
+    EXPECT_EQ(comFailure([&] { port.SetStopBits(sbOne5StopBits); }).first, 7);
+    EXPECT_EQ(port.StopBits(), sbOneStopBit) << "the port keeps what the line runs with";
+
+    // Changed in place through the port's own settings objects.
+    EXPECT_EQ(comFailure([&] { port.Parity().SetBits(prMark); }).first, 7);
+    EXPECT_EQ(port.Parity().Bits(), prNone);
+    TComFlowControl flow;
+    flow.SetControlDTR(dtrHandshake);
+    EXPECT_EQ(comFailure([&] { port.SetFlowControl(flow); }).first, 7);
+    EXPECT_EQ(port.FlowControl().ControlDTR(), dtrDisable);
+
+    port.Close();
+    EXPECT_NO_THROW(port.Open()) << "a refused setting would make every reopen fail";
+    EXPECT_TRUE(port.Connected());
+}

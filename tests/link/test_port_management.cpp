@@ -245,7 +245,11 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
     };
     main->btnComsSetupA->click();
 
-    EXPECT_TRUE(ui.errors.isEmpty());
+    // The official is told, and the port goes on with the settings it had.
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith("Port A cannot use the settings chosen")) << ui.errors[0].toStdString();
+    EXPECT_EQ(main->comPortA->DataBits(), dbEight);
+    EXPECT_TRUE(main->comPortA->Connected());
     EXPECT_TRUE(main->Timer1->isActive());
     EXPECT_EQ(main->comPortA->Port(), COM12);
     EXPECT_TRUE(main->comPortA->PortName().isEmpty());

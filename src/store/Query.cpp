@@ -21,7 +21,9 @@ void Query::setSQL(const QByteArray& statement)
 
 void Query::exec(bool forRows)
 {
-    m_query = QSqlQuery(m_database.connection());
+    // One query object for every statement: building a new one for each
+    // costs more than the insert it runs.
+    m_query.finish();
     m_query.setForwardOnly(true);
     if (!m_query.exec(SqlDialect::translate(m_sql)))
         throw EDatabaseError(m_query.lastError().text());
@@ -50,6 +52,7 @@ void Query::Close()
 {
     m_query.finish();
     m_columns.clear();
+    m_columnOf.clear();
     m_open = false;
     m_eof = true;
     m_row = -1;
@@ -73,13 +76,17 @@ void Query::Next()
 
 Field Query::FieldByName(const QByteArray& name) const
 {
-    const int i = m_columns.indexOf(QString::fromUtf8(name));
-    if (i < 0)
-        throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
-    const QVariant value = m_eof ? QVariant() : m_query.value(i);
-    // SQLite reports no declared types through the driver; a date-time
-    // column is known by its name in the schema.
-    const bool isDateTime = Schema::isDateTimeColumn(name);
+    auto known = m_columnOf.constFind(name);
+    if (known == m_columnOf.constEnd()) {
+        const int i = m_columns.indexOf(QString::fromUtf8(name));
+        if (i < 0)
+            throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
+        // SQLite reports no declared types through the driver; a date-time
+        // column is known by its name in the schema.
+        known = m_columnOf.insert(name, {i, Schema::isDateTimeColumn(name)});
+    }
+    const QVariant value = m_eof ? QVariant() : m_query.value(known->index);
+    const bool isDateTime = known->dateTime;
     FieldKind kind = isDateTime ? FieldKind::DateTime : FieldKind::Text;
     if (!isDateTime && value.metaType().id() == QMetaType::Double)
         kind = FieldKind::Float;

@@ -3,6 +3,7 @@
 #include "store/Field.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -44,6 +45,13 @@ private:
     // The columns of the open SELECT, taken once: asking the query for its
     // record copies every value of the row.
     QSqlRecord m_columns;
+    // Column index and date-time flag by the names asked for, so that a
+    // walk over many rows looks each name up once.
+    struct ColumnOf {
+        int index;
+        bool dateTime;
+    };
+    mutable QHash<QByteArray, ColumnOf> m_columnOf;
     QByteArray m_sql;
     bool m_open = false;
     bool m_eof = true;

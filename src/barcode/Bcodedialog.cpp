@@ -272,18 +272,9 @@ void TbcodeForm::setPicture(const QImage& picture)
     Image1->setFixedSize(picture.size().boundedTo(largestPictureSize));
 }
 
-void TbcodeForm::guarded(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (...) {
-        showException(std::current_exception());
-    }
-}
-
 void TbcodeForm::btnDisplayBarcodeClick()
 {
-    guarded([this] {
+    runGuarded([this] {
         // The sizes do not change the picture, but a box the person got
         // wrong is reported here rather than only when printing.
         boxValue(edtHeight, heightCaption);
@@ -325,7 +316,7 @@ LabelLayout TbcodeForm::boxLayout() const
 
 void TbcodeForm::btnPrintMemoClick()
 {
-    guarded([this] {
+    runGuarded([this] {
         // Everything that can be refused is refused before the print dialog,
         // so that no print document is ever begun for a sheet that cannot
         // be finished.
@@ -378,7 +369,7 @@ void TbcodeForm::printOn(QPrinter& printer, const QStringList& lines, const Labe
 
 void TbcodeForm::btnExitClick()
 {
-    guarded([this] {
+    runGuarded([this] {
         // Each value is stored as soon as its box converts: a box that
         // fails stops here, and those before it show at the next showing.
         config.bcHeight = boxValue(edtHeight, heightCaption);

@@ -87,7 +87,6 @@ private:
     LabelLayout boxLayout() const;
     void printOn(QPrinter& printer, const QStringList& lines, const LabelLayout& layout);
     // Runs a handler's work and shows what it throws.
-    void guarded(const std::function<void()>& work);
 
     QImage m_picture;
 };

@@ -127,7 +127,7 @@ void TathleteSelectForm::FormShow()
 {
     selectedNumber = 0;
     edtSurname->clear();
-    guarded([this] {
+    runGuarded([this] {
         // The filter text stays for the next search; the list is whole again.
         AthleteTable->setFiltered(false);
         AthleteTable->First();
@@ -137,7 +137,7 @@ void TathleteSelectForm::FormShow()
 
 void TathleteSelectForm::btnSurnameClick()
 {
-    guarded([this] {
+    runGuarded([this] {
         AthleteTable->setFilter(surnameFilter(edtSurname->text()));
         if (!AthleteTable->Filtered())
             AthleteTable->setFiltered(true);
@@ -147,7 +147,7 @@ void TathleteSelectForm::btnSurnameClick()
 
 void TathleteSelectForm::btnSelectClick()
 {
-    if (guarded([this] { selectedNumber = AthleteTable->FieldByName("number").AsInteger(); }))
+    if (runGuarded([this] { selectedNumber = AthleteTable->FieldByName("number").AsInteger(); }))
         accept();
 }
 
@@ -170,14 +170,3 @@ bool TathleteSelectForm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool TathleteSelectForm::guarded(const std::function<void()>& work)
-{
-    // A failure is shown and the dialog stays open for another try.
-    try {
-        work();
-        return true;
-    } catch (...) {
-        showException(std::current_exception());
-        return false;
-    }
-}

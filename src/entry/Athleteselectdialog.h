@@ -61,7 +61,6 @@ protected:
 private:
     void buildControls();
     // Runs work and shows what it throws; false when it threw.
-    bool guarded(const std::function<void()>& work);
 
     std::unique_ptr<DataSet> AthleteTable;
 };

@@ -246,7 +246,7 @@ void TRaceDetailsForm::showEvent(QShowEvent* event)
 
 void TRaceDetailsForm::FormShow()
 {
-    guarded([this] {
+    runGuarded([this] {
         DataSet& results = *m_resultTable;
         if (!results.Active())
             results.Open();
@@ -357,7 +357,7 @@ qint32 TRaceDetailsForm::laneNumber(const QByteArray& lane)
 
 void TRaceDetailsForm::btnNewResultClick()
 {
-    guarded([this] {
+    runGuarded([this] {
         keepSelectedColumn([this] {
             DataSet& results = *m_resultTable;
             if (!results.Active())
@@ -388,7 +388,7 @@ void TRaceDetailsForm::btnNewResultClick()
 
 void TRaceDetailsForm::btnCompletedClick()
 {
-    guarded([this] {
+    runGuarded([this] {
         RACE::markCompleted(m_query, raceId);
         if (racesChanged)
             racesChanged();
@@ -438,11 +438,3 @@ void TRaceDetailsForm::keepSelectedColumn(const std::function<void()>& work)
     resultDBGrid->setSelectedField(field);
 }
 
-void TRaceDetailsForm::guarded(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (...) {
-        showException(std::current_exception());
-    }
-}

@@ -108,7 +108,6 @@ private:
     // Writes what the cell editor holds into the row and closes the editor.
     void finishCellEdit();
     // Runs a handler's work and shows what it throws.
-    void guarded(const std::function<void()>& work);
 
     Query& m_query;
     TTimedErrorForm* m_timedError = nullptr;

@@ -7,6 +7,7 @@
 #include "link/ComDevices.h"
 #include "link/ComError.h"
 #include "shell/IniFile.h"
+#include "shell/Application.h"
 #include "shell/Main.h"
 #include "shell/UiServices.h"
 
@@ -36,17 +37,6 @@ void setStatus(QLabel* label, const QString& text, const QColor& colour)
     label->setPalette(p);
 }
 
-QString failureText(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("An unexpected error occurred");
-    }
-}
-
 } // namespace
 
 void TMainForm::readDeviceSettings(const QString& settingsFile)
@@ -70,13 +60,13 @@ void TMainForm::connectTimerUnitLinks()
     // kept to the millisecond rather than left to a coarse timer.
     rxDataTimer1->setTimerType(Qt::PreciseTimer);
     rxDataTimer2->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
-    connect(rxDataTimer1, &QTimer::timeout, this, [this] { guarded([this] { rxDataTimer1Timer(); }); });
-    connect(rxDataTimer2, &QTimer::timeout, this, [this] { guarded([this] { rxDataTimer2Timer(); }); });
-    connect(btnComsSetupA, &QPushButton::clicked, this, [this] { guarded([this] { btnComsSetupAClick(); }); });
-    connect(btnComsSetupB, &QPushButton::clicked, this, [this] { guarded([this] { btnComsSetupBClick(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { runGuarded([this] { Timer1Timer(); }); });
+    connect(rxDataTimer1, &QTimer::timeout, this, [this] { runGuarded([this] { rxDataTimer1Timer(); }); });
+    connect(rxDataTimer2, &QTimer::timeout, this, [this] { runGuarded([this] { rxDataTimer2Timer(); }); });
+    connect(btnComsSetupA, &QPushButton::clicked, this, [this] { runGuarded([this] { btnComsSetupAClick(); }); });
+    connect(btnComsSetupB, &QPushButton::clicked, this, [this] { runGuarded([this] { btnComsSetupBClick(); }); });
     // Every change of the tick, the one start-up makes included.
-    connect(cbDualComPorts, &QCheckBox::toggled, this, [this] { guarded([this] { cbDualComPortsClick(); }); });
+    connect(cbDualComPorts, &QCheckBox::toggled, this, [this] { runGuarded([this] { cbDualComPortsClick(); }); });
 }
 
 void TMainForm::startTimerUnitLinks()
@@ -86,7 +76,7 @@ void TMainForm::startTimerUnitLinks()
         comPortA->Open();
     } catch (...) {
         UiServices::current().showError(this, QStringLiteral("Error opening coms (A): ")
-                                                  + failureText(std::current_exception()));
+                                                  + exceptionMessage(std::current_exception()));
     }
     if (config.dualComPorts) {
         if (cbDualComPorts->isChecked())
@@ -98,7 +88,7 @@ void TMainForm::startTimerUnitLinks()
             comPortB->Open();
         } catch (...) {
             UiServices::current().showError(this, QStringLiteral("Error opening coms (B): ")
-                                                      + failureText(std::current_exception()));
+                                                      + exceptionMessage(std::current_exception()));
         }
     }
     // Whatever the opens gave: the first check corrects them.

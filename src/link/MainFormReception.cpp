@@ -3,6 +3,7 @@
 // the Coms page and stored as a race and its timed places.
 
 #include "link/CPort.h"
+#include "shell/Application.h"
 #include "shell/Main.h"
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
@@ -33,17 +34,6 @@ bool hasLineEnd(const QByteArray& text)
 bool isSingleLineRace(const QByteArray& line)
 {
     return line.count(',') >= 7;
-}
-
-QString failureText(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    } catch (...) {
-        return QStringLiteral("An unexpected error occurred");
-    }
 }
 
 } // namespace
@@ -141,7 +131,7 @@ void TMainForm::ProcessRaceData(QByteArray& buffer)
     } catch (...) {
         // What was stored before the failing place stays stored.
         UiServices::current().showError(this, QStringLiteral("Failed to Read race data correctly\n")
-                                                  + failureText(std::current_exception()));
+                                                  + exceptionMessage(std::current_exception()));
     }
     buffer.clear();
     RaceTable().Refresh();

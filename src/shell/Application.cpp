@@ -18,15 +18,31 @@ bool Application::notify(QObject* receiver, QEvent* event)
     }
 }
 
-void showException(std::exception_ptr error)
+QString exceptionMessage(std::exception_ptr error)
 {
     try {
         std::rethrow_exception(error);
     } catch (const Exception& e) {
-        showStandardError(e.message());
+        return e.message();
     } catch (const std::exception& e) {
-        showStandardError(QString::fromUtf8(e.what()));
+        return QString::fromUtf8(e.what());
     } catch (...) {
-        showStandardError(QStringLiteral("An unexpected error occurred"));
+        return QStringLiteral("An unexpected error occurred");
+    }
+}
+
+void showException(std::exception_ptr error)
+{
+    showStandardError(exceptionMessage(error));
+}
+
+bool runGuarded(const std::function<void()>& work)
+{
+    try {
+        work();
+        return true;
+    } catch (...) {
+        showException(std::current_exception());
+        return false;
     }
 }

@@ -140,7 +140,7 @@ DataGrid::DataGrid(QWidget* parent)
 
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         if (titleClick)
-            guarded([&] { titleClick(column); });
+            runGuarded([&] { titleClick(column); });
     });
     connect(&m_model, &QAbstractItemModel::modelReset, this, &DataGrid::followDataSet);
 }
@@ -236,23 +236,12 @@ void DataGrid::deleteCurrentRow()
         return;
     if (!UiServices::current().confirm(this, QStringLiteral("Delete record?"), UiServices::Buttons::OkCancel))
         return;
-    guarded([&] { ds->Delete(); });
+    runGuarded([&] { ds->Delete(); });
 }
 
 void DataGrid::showFailure(const QString& message)
 {
     UiServices::current().showError(this, message);
-}
-
-void DataGrid::guarded(const std::function<void()>& work)
-{
-    // A handler's failure is shown and the grid goes on; it never reaches
-    // the event loop.
-    try {
-        work();
-    } catch (...) {
-        showException(std::current_exception());
-    }
 }
 
 void DataGrid::followDataSet()
@@ -296,7 +285,7 @@ void DataGrid::enterPressed(bool fromEditor)
     const int column = selectedColumn();
     QChar key = QLatin1Char('\r');
     if (keyPress)
-        guarded([&] { keyPress(key); });
+        runGuarded([&] { keyPress(key); });
     const bool moved = !ds || ds->RecNo() != row || selectedColumn() != column;
     // The grid's own answer to Enter: it opens the cell editor; Enter in
     // the editor has already closed it.
@@ -308,7 +297,7 @@ bool DataGrid::editorKey(QWidget* editor, QKeyEvent* event)
 {
     if (keyDown) {
         int key = event->key();
-        guarded([&] { keyDown(key, event->modifiers()); });
+        runGuarded([&] { keyDown(key, event->modifiers()); });
         if (key == 0)
             return true;
     }
@@ -327,7 +316,7 @@ bool DataGrid::editorKey(QWidget* editor, QKeyEvent* event)
         m_delegate->commitAndClose(editor, QAbstractItemDelegate::RevertModelCache);
         setFocus();
         if (DataSet* ds = dataSet(); ds && ds->state() != DataSet::State::Browse)
-            guarded([&] { ds->Cancel(); });
+            runGuarded([&] { ds->Cancel(); });
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -344,7 +333,7 @@ bool DataGrid::editorKey(QWidget* editor, QKeyEvent* event)
     }
     if (!event->text().isEmpty() && event->text()[0].isPrint() && keyPress) {
         QChar key = event->text()[0];
-        guarded([&] { keyPress(key); });
+        runGuarded([&] { keyPress(key); });
         if (key.isNull())
             return true;
     }
@@ -359,7 +348,7 @@ bool DataGrid::event(QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
             int code = key->key();
-            guarded([&] { keyDown(code, key->modifiers()); });
+            runGuarded([&] { keyDown(code, key->modifiers()); });
             if (code == 0)
                 return true;
         }
@@ -382,7 +371,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
     const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
     if (keyDown && !m_movingFocus && !tab) {
         int key = event->key();
-        guarded([&] { keyDown(key, event->modifiers()); });
+        runGuarded([&] { keyDown(key, event->modifiers()); });
         if (key == 0)
             return;
     }
@@ -394,7 +383,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
         return;
     case Qt::Key_Escape:
         if (ds && ds->Active() && ds->state() != DataSet::State::Browse)
-            guarded([&] { ds->Cancel(); });
+            runGuarded([&] { ds->Cancel(); });
         return;
     case Qt::Key_Delete:
         if (event->modifiers() & Qt::ControlModifier) {
@@ -415,7 +404,7 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
     }
     if (printable && keyPress) {
         QChar key = text[0];
-        guarded([&] { keyPress(key); });
+        runGuarded([&] { keyPress(key); });
         return;
     }
     QTableView::keyPressEvent(event);
@@ -425,5 +414,5 @@ void DataGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTableView::mouseDoubleClickEvent(event);
     if (dblClick)
-        guarded([&] { dblClick(); });
+        runGuarded([&] { dblClick(); });
 }

@@ -76,7 +76,6 @@ private:
     void enterPressed(bool fromEditor);
     void followDataSet();
     void showFailure(const QString& message);
-    void guarded(const std::function<void()>& work);
 
     DataSetModel m_model;
     GridDelegate* m_delegate = nullptr;

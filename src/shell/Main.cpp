@@ -166,13 +166,13 @@ QWidget* TMainForm::buildToolPanel()
     row->addWidget(btnSearch);
     row->addWidget(btnClear);
 
-    connect(btnExit, &QToolButton::clicked, this, [this] { guarded([this] { btnExitClick(); }); });
-    connect(btnImport, &QToolButton::clicked, this, [this] { guarded([this] { btnImportClick(); }); });
-    connect(btnExport, &QToolButton::clicked, this, [this] { guarded([this] { btnExportClick(); }); });
-    connect(btnHelp, &QToolButton::clicked, this, [this] { guarded([this] { btnHelpClick(); }); });
-    connect(btnBarcodes, &QToolButton::clicked, this, [this] { guarded([this] { btnBarcodesClick(); }); });
-    connect(btnSearch, &QPushButton::clicked, this, [this] { guarded([this] { btnSearchClick(); }); });
-    connect(btnClear, &QPushButton::clicked, this, [this] { guarded([this] { btnClearClick(); }); });
+    connect(btnExit, &QToolButton::clicked, this, [this] { runGuarded([this] { btnExitClick(); }); });
+    connect(btnImport, &QToolButton::clicked, this, [this] { runGuarded([this] { btnImportClick(); }); });
+    connect(btnExport, &QToolButton::clicked, this, [this] { runGuarded([this] { btnExportClick(); }); });
+    connect(btnHelp, &QToolButton::clicked, this, [this] { runGuarded([this] { btnHelpClick(); }); });
+    connect(btnBarcodes, &QToolButton::clicked, this, [this] { runGuarded([this] { btnBarcodesClick(); }); });
+    connect(btnSearch, &QPushButton::clicked, this, [this] { runGuarded([this] { btnSearchClick(); }); });
+    connect(btnClear, &QPushButton::clicked, this, [this] { runGuarded([this] { btnClearClick(); }); });
     return panel;
 }
 
@@ -239,11 +239,11 @@ QWidget* TMainForm::buildPages()
     comsColumn->addWidget(bottom);
     PageControl->addTab(coms, QStringLiteral("Coms"));
 
-    connect(PageControl, &QTabWidget::currentChanged, this, [this] { guarded([this] { PageControlChange(); }); });
-    connect(btnNewRace, &QPushButton::clicked, this, [this] { guarded([this] { btnNewRaceClick(); }); });
-    connect(btnDelete, &QPushButton::clicked, this, [this] { guarded([this] { btnDeleteClick(); }); });
-    connect(btnNewAthlete, &QPushButton::clicked, this, [this] { guarded([this] { btnNewAthleteClick(); }); });
-    connect(btnDeleteEvent, &QPushButton::clicked, this, [this] { guarded([this] { btnDeleteEventClick(); }); });
+    connect(PageControl, &QTabWidget::currentChanged, this, [this] { runGuarded([this] { PageControlChange(); }); });
+    connect(btnNewRace, &QPushButton::clicked, this, [this] { runGuarded([this] { btnNewRaceClick(); }); });
+    connect(btnDelete, &QPushButton::clicked, this, [this] { runGuarded([this] { btnDeleteClick(); }); });
+    connect(btnNewAthlete, &QPushButton::clicked, this, [this] { runGuarded([this] { btnNewAthleteClick(); }); });
+    connect(btnDeleteEvent, &QPushButton::clicked, this, [this] { runGuarded([this] { btnDeleteEventClick(); }); });
     return PageControl;
 }
 
@@ -291,7 +291,7 @@ void TMainForm::showEvent(QShowEvent* event)
     m_shownOnce = true;
     // Once the window has been painted, so that a box about a port that
     // cannot be opened stands over the program, not over nothing.
-    QTimer::singleShot(0, this, [this] { guarded([this] { FormShow(); }); });
+    QTimer::singleShot(0, this, [this] { runGuarded([this] { FormShow(); }); });
 }
 
 void TMainForm::FormShow()
@@ -323,21 +323,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             QChar c = key->text()[0];
             if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
                 c = QLatin1Char('\r');
-            guarded([&] { edtSearchKeyPress(c); });
+            runGuarded([&] { edtSearchKeyPress(c); });
             if (c.isNull())
                 return true;
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void TMainForm::guarded(const std::function<void()>& work)
-{
-    try {
-        work();
-    } catch (...) {
-        showException(std::current_exception());
-    }
 }
 
 void TMainForm::refreshPages()

@@ -185,7 +185,6 @@ private:
     void frameRaceData(QByteArray& buffer, QTimer* quietTimer);
     void comsSetupClick(int n);
     void openRace(int raceId, const QString& title);
-    void guarded(const std::function<void()>& work);
 
     bool m_shownOnce = false;
 };

@@ -1,5 +1,6 @@
 #include "exchange/ResultsExport.h"
 
+#include "store/DateTime.h"
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
@@ -18,16 +19,7 @@ const char* const statement = "SELECT DISTINCTROW races.datetime, result.athlete
 
 QByteArray dateText(double dayCount)
 {
-    // The day is the whole part; a time of day within half a millisecond of
-    // midnight is the next day, as the date-time itself rounds it.
-    static const QDate epoch(1899, 12, 30);
-    const double whole = std::trunc(dayCount);
-    const double fraction = std::fabs(dayCount - whole);
-    qint64 day = qint64(whole);
-    if (std::llround(fraction * 86400000.0) >= 86400000)
-        day += dayCount >= 0 ? 1 : -1;
-    const QDate date = epoch.addDays(day);
-    return date.toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+    return DayCount::toDateTime(dayCount).date().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
 }
 
 namespace {

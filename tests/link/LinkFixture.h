@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PtyLine.h"
 #include "shell/RecordingUiServices.h"
 #include "store/StoreFixture.h"
 
@@ -67,14 +68,7 @@ public:
     // Writes everything, blocking while the far side is full.
     bool send(const QByteArray& bytes) const
     {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
+        return writeAll(m_master, bytes);
     }
 
 private:

@@ -14,6 +14,20 @@
 
 // A pseudo-terminal standing in for a serial line: the port opens the slave
 // through the device table, the test plays the timer unit on the master.
+// Writes every byte to a pseudo-terminal's master, blocking while the slave
+// side is full.
+inline bool writeAll(int master, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 class PtyLine {
 public:
     explicit PtyLine(TPortType port = COM11)
@@ -43,14 +57,7 @@ public:
     // Writes everything, blocking while the slave side is full.
     bool send(const QByteArray& bytes) const
     {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
+        return writeAll(m_master, bytes);
     }
 
     // The far end goes away: the slave side hangs up.

@@ -66,7 +66,8 @@ void TComPort::SetBaudRate(TBaudRate value)
 {
     if (value == FBaudRate)
         return;
-    keepIfApplied(FBaudRate, value, [this] { ApplyDCB(); });
+    FBaudRate = value;
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetPort(TPortType value)
@@ -82,35 +83,40 @@ void TComPort::SetPort(TPortType value)
 
 void TComPort::SetParity(const TComParity& value)
 {
-    keepIfApplied(FParity, value, [this] { ApplyDCB(); });
+    FParity.Assign(value);
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetStopBits(TStopBits value)
 {
     if (value == FStopBits)
         return;
-    keepIfApplied(FStopBits, value, [this] { ApplyDCB(); });
+    FStopBits = value;
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetDataBits(TDataBits value)
 {
     if (value == FDataBits)
         return;
-    keepIfApplied(FDataBits, value, [this] { ApplyDCB(); });
+    FDataBits = value;
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetDiscardNull(bool value)
 {
     if (value == FDiscardNull)
         return;
-    keepIfApplied(FDiscardNull, value, [this] { ApplyDCB(); });
+    FDiscardNull = value;
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetEventChar(unsigned char value)
 {
     if (value == FEventChar)
         return;
-    keepIfApplied(FEventChar, value, [this] { ApplyDCB(); });
+    FEventChar = value;
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetBuffer(const TComBuffer& value)
@@ -120,7 +126,8 @@ void TComPort::SetBuffer(const TComBuffer& value)
 
 void TComPort::SetFlowControl(const TComFlowControl& value)
 {
-    keepIfApplied(FFlowControl, value, [this] { ApplyDCB(); });
+    FFlowControl.Assign(value);
+    ApplyDCB(); // a refused value is put back there
 }
 
 void TComPort::SetTimeouts(const TComTimeouts& value)

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <type_traits>
 
 #include <termios.h>
 
@@ -181,9 +180,6 @@ protected:
 private:
     friend class TComThread;
 
-    // A setting the line refuses is not kept: the port goes on with the
-    // settings it had (so that it still opens at the next try), and the
-    // refusal goes on to the caller.
     // The line settings last applied, to go back to when a change is refused.
     struct AppliedFields {
         bool valid = false;
@@ -198,28 +194,20 @@ private:
     AppliedFields m_good;
     void restoreAppliedFields();
 
+    // A buffer or timeout setting the port refuses is not kept: the port
+    // goes on with the one it had, and the refusal goes on to the caller.
+    // (Line settings are put back by ApplyDCB itself.)
     template <typename Setting, typename Apply>
     void keepIfApplied(Setting& field, const Setting& value, Apply apply)
     {
-        if constexpr (std::is_class_v<Setting>) {
-            Setting before;
-            before.Assign(field);
-            field.Assign(value);
-            try {
-                apply();
-            } catch (...) {
-                field.Assign(before);
-                throw;
-            }
-        } else {
-            const Setting before = field;
-            field = value;
-            try {
-                apply();
-            } catch (...) {
-                field = before;
-                throw;
-            }
+        Setting before;
+        before.Assign(field);
+        field.Assign(value);
+        try {
+            apply();
+        } catch (...) {
+            field.Assign(before);
+            throw;
         }
     }
 

@@ -584,6 +584,16 @@ void DataSet::Post()
     emit rowChanged(m_current);
 }
 
+void DataSet::CheckBrowseMode()
+{
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    if (Modified())
+        Post();
+    else
+        Cancel();
+}
+
 void DataSet::Cancel()
 {
     requireActive();

@@ -116,6 +116,11 @@ public:
     void setFieldValue(int field, const QVariant& value);
     void Post();
     void Cancel();
+    // Ends the row in editing: posts it when a field was changed, cancels it
+    // (an untouched inserted row goes) when not. A failing post raises and
+    // keeps the edit. Every move, refresh, filter, index change, insert and
+    // close goes through here.
+    void CheckBrowseMode();
     // An empty row before the current one, or after the last, in editing.
     void Insert();
     void Append();

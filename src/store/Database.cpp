@@ -72,9 +72,15 @@ void Database::begin()
 
 void Database::commit()
 {
+    // A commit that fails (a full disk, an I/O error) must not leave the
+    // connection inside the transaction, where every later statement would
+    // be rolled back with it.
     QSqlDatabase db = connection();
-    if (!db.commit())
-        throw EDatabaseError(db.lastError().text());
+    if (!db.commit()) {
+        const QString message = db.lastError().text();
+        db.rollback();
+        throw EDatabaseError(message);
+    }
 }
 
 void Database::rollback()

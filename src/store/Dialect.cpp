@@ -92,9 +92,10 @@ QString createIndex(const TableDef& table, const IndexDef& index)
 
 QStringList connectionSetup()
 {
-    // WAL keeps the file intact through a crash or a power cut; NORMAL
-    // synchronisation is safe with WAL and keeps each insert fast.
-    return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=NORMAL"),
+    // WAL keeps the file intact through a crash; FULL synchronisation makes
+    // every commit reach the disk before it returns, so a race or a scan the
+    // screen shows as stored survives a power cut.
+    return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL"),
             QStringLiteral("PRAGMA busy_timeout=5000")};
 }
 

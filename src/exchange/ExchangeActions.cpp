@@ -12,12 +12,23 @@ const char* const resultsFilter = "VEXO Results Data files (*.csv)";
 const char* const proposedResultsName = "something.csv";
 
 // The file dialog and the line loop.
-void importChosenFile(QWidget* parent, Database& database, Query& query)
+void importChosenFile(QWidget* parent, Database& database, Query& query,
+                      const std::function<void()>& endPendingEdits)
 {
     UiServices& ui = UiServices::current();
     const QString path = ui.openFileName(parent, QString::fromLatin1(trackDataFilter));
     if (path.isEmpty())
         return;
+    // A row still in editing is addressed by an identity the import is about
+    // to empty; it is stored now, or the import does not start.
+    if (endPendingEdits) {
+        try {
+            endPendingEdits();
+        } catch (const Exception& e) {
+            ui.showError(parent, e.message());
+            return;
+        }
+    }
     try {
         ImportTrackData(database, query, path);
     } catch (const ETrackDataLine& e) {
@@ -28,11 +39,12 @@ void importChosenFile(QWidget* parent, Database& database, Query& query)
 } // namespace
 
 void importTrackDataAction(QWidget* parent, Database& database, Query& query,
-                           const std::function<void()>& refreshPages)
+                           const std::function<void()>& refreshPages,
+                           const std::function<void()>& endPendingEdits)
 {
     if (!UiServices::current().confirm(parent, QString::fromLatin1(confirmText), UiServices::Buttons::YesNo))
         return;
-    importChosenFile(parent, database, query);
+    importChosenFile(parent, database, query, endPendingEdits);
     if (refreshPages)
         refreshPages();
 }

@@ -10,7 +10,9 @@ class QWidget;
 // every box and dialog goes through UiServices::current().
 
 // Asks "This operation will clear all existing race data. ..." (Yes/No); on
-// Yes, asks for the track data file and imports it. A line that fails is
+// Yes, asks for the track data file, ends every pending edit of the windows
+// through endPendingEdits (a post that fails is shown in the error box and
+// nothing is imported), and imports the file. A line that fails is
 // shown in the error box "Failed to Save data to Database, error on line:
 // ...". refreshPages then re-reads the five pages (records, athletes, races,
 // events, personal bests, in that order) whether the file was imported,
@@ -18,7 +20,8 @@ class QWidget;
 // leaves the database unchanged and goes on to the caller (the
 // application's standard error box), without a refresh.
 void importTrackDataAction(QWidget* parent, Database& database, Query& query,
-                           const std::function<void()>& refreshPages);
+                           const std::function<void()>& refreshPages,
+                           const std::function<void()>& endPendingEdits = {});
 
 // Asks where to save (proposing "something.csv") and writes the results
 // file; any failure is shown as "Failed to save results.\n" and its message.

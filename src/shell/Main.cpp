@@ -339,6 +339,16 @@ void TMainForm::refreshPages()
         table->Refresh();
 }
 
+void TMainForm::endPendingEdits()
+{
+    for (DataSet* table : {m_raceTable.get(), m_athleteTable.get(), m_recordTable.get(), m_eventTable.get(),
+                           m_pbTable.get()})
+        if (table->Active())
+            table->CheckBrowseMode();
+    if (m_windows.raceDetailsForm && m_windows.raceDetailsForm->resultTable().Active())
+        m_windows.raceDetailsForm->resultTable().CheckBrowseMode();
+}
+
 void TMainForm::openRace(int raceId, const QString& title)
 {
     if (m_windows.raceDetailsForm)
@@ -347,7 +357,7 @@ void TMainForm::openRace(int raceId, const QString& title)
 
 void TMainForm::btnImportClick()
 {
-    importTrackDataAction(this, *m_database, *m_query, [this] { refreshPages(); });
+    importTrackDataAction(this, *m_database, *m_query, [this] { refreshPages(); }, [this] { endPendingEdits(); });
 }
 
 void TMainForm::btnExportClick()

@@ -185,6 +185,9 @@ private:
     void frameRaceData(QByteArray& buffer, QTimer* quietTimer);
     void comsSetupClick(int n);
     void openRace(int raceId, const QString& title);
+    // Ends the row in editing of every table of every window (posts it, or
+    // raises the post's failure).
+    void endPendingEdits();
 
     bool m_shownOnce = false;
 };

@@ -1,6 +1,21 @@
 #include "entry/ColourRules.h"
 
+#include "store/Result.h"
+
 namespace ColourRules {
+
+namespace {
+
+// The timer unit writes 99999 for a place that has no time; an empty or 0
+// value is a place that was never timed. Neither has beaten anyone, and a
+// missing record reads as 0, so without this check an untimed place would
+// equal it.
+bool isTime(double value)
+{
+    return value > 0 && value < RESULT::noTime;
+}
+
+} // namespace
 
 QColor red()
 {
@@ -54,6 +69,8 @@ std::optional<QColor> performanceColour(std::optional<qint32> athleteNumber, con
     if (columnField.compare("athlete_number", Qt::CaseInsensitive) == 0)
         return std::nullopt;
     const double v = value.value_or(0);
+    if (!isTime(v))
+        return lightGreen();
     if (v <= grecord.value_or(0))
         return red();
     if (v <= dpb.value_or(0))

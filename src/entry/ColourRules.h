@@ -31,7 +31,9 @@ std::optional<QColor> genderColour(const QByteArray& gender);
 // for the Number column itself; otherwise red when the performance equals or
 // beats the record, else yellow when it equals or beats the personal best,
 // else light green. Lower is better for every event. A missing record or
-// personal best reads as 0, which no positive performance reaches.
+// personal best reads as 0, which no positive performance reaches. A place
+// without a time (empty, 0 or less, RESULT::noTime or more) is light green: it is
+// never a record or a personal best.
 std::optional<QColor> performanceColour(std::optional<qint32> athleteNumber, const QByteArray& columnField,
                                         std::optional<double> value, std::optional<double> dpb,
                                         std::optional<double> grecord);

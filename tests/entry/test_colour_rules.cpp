@@ -63,12 +63,31 @@ TEST(ColourRules, RecordThenPersonalBestThenNumberEntered)
              Case{12.0, nullopt, nullopt, lightGreen()},
              Case{12.0, 12.5, nullopt, yellow()},
              Case{12.0, nullopt, 12.5, red()},
-             Case{99999.0, 12.0, 11.0, lightGreen()}, // no time
-             Case{99999.0, 99999.0, 11.0, yellow()},
          }) {
         EXPECT_EQ(performanceColour(7, "value", c.value, c.dpb, c.grecord), c.colour)
             << c.value.value_or(-1) << " " << c.dpb.value_or(-1) << " " << c.grecord.value_or(-1);
     }
+}
+
+// A place without a time (the timer unit's 99999, or 0 or nothing) has beaten
+// nobody: with a number it is light green, whatever record or best the
+// athlete has, so that no official copies a record that was never run.
+TEST(ColourRules, NoTimeIsNeverARecordOrPersonalBest)
+{
+    for (const std::optional<double> value : {std::optional<double>(99999.0), std::optional<double>(0.0),
+                                              std::optional<double>(), std::optional<double>(-1.0),
+                                              std::optional<double>(100000.0)}) {
+        for (const std::optional<double> best : {std::optional<double>(), std::optional<double>(12.0),
+                                                 std::optional<double>(99999.0)}) {
+            for (const std::optional<double> record : {std::optional<double>(), std::optional<double>(11.0),
+                                                       std::optional<double>(99999.0)}) {
+                EXPECT_EQ(performanceColour(7, "value", value, best, record), lightGreen())
+                    << value.value_or(-2) << " " << best.value_or(-2) << " " << record.value_or(-2);
+            }
+        }
+    }
+    EXPECT_EQ(performanceColour(7, "value", 0.01, 12.0, 11.0), red()) << "the smallest time is still a time";
+    EXPECT_EQ(performanceColour(7, "value", 99998.9, 99999.0, nullopt), yellow());
 }
 
 } // namespace

@@ -59,6 +59,26 @@ void appendDate(QByteArray& out, const Field& field)
     out += dateText(field.AsDateTime());
 }
 
+// A field as a reader of comma-separated files takes it back whole: one
+// that holds a comma, a double quote or a line break (an event typed as
+// "1,500M") goes between double quotes with its quotes doubled; any other
+// is written as it stands, so that the files of ordinary meets keep every
+// byte.
+void appendField(QByteArray& out, const QByteArray& field)
+{
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\r') && !field.contains('\n')) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
 } // namespace
 
 QByteArray text(Query& query)
@@ -72,7 +92,9 @@ QByteArray text(Query& query)
         const QByteArray event = query.FieldByName("event").AsString();
         const double value = query.FieldByName("value").AsFloat();
         const qint32 number = query.FieldByName("athlete_number").AsInteger();
-        out += ',' + Miscl::integerText(number) + ',' + event + ',' + Miscl::floatText(value) + "\r\n";
+        out += ',' + Miscl::integerText(number) + ',';
+        appendField(out, event);
+        out += ',' + Miscl::floatText(value) + "\r\n";
     }
     query.Close();
     return out;

@@ -9,7 +9,9 @@ class Query;
 // one line per result that has an athlete number: date (yyyy-mm-dd),
 // athlete number, event, value. Every line ends with CR LF; the value has a
 // point as decimal separator whatever the regional settings, since a comma
-// would split it into two fields.
+// would split it into two fields. An event holding a comma, a double quote,
+// CR or LF is written between double quotes with its quotes doubled
+// (RFC 4180); every other field is written as it stands.
 namespace ResultsExport {
 
 // The statement of the export, in the system's SQL.

@@ -74,6 +74,58 @@ TEST_F(ResultsExportTest, KnownDatabaseGivesExactBytes)
     EXPECT_EQ(count("result"), 10);
 }
 
+// The records of a CSV file as a reader of quoted fields (RFC 4180) sees
+// them: fields end at a comma and records at CR LF, both only outside
+// quotes; a quote opens only at the start of a field.
+QList<QStringList> csvRecords(const QByteArray& file)
+{
+    QList<QStringList> records;
+    QStringList fields{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < file.size(); ++i) {
+        const char c = file[i];
+        const char next = i + 1 < file.size() ? file[i + 1] : '\0';
+        if (quoted && c == '"' && next == '"') {
+            fields.last() += QLatin1Char('"');
+            ++i;
+        } else if (quoted && c == '"') {
+            quoted = false;
+        } else if (!quoted && c == '"' && fields.last().isEmpty()) {
+            quoted = true;
+        } else if (!quoted && c == ',') {
+            fields << QString();
+        } else if (!quoted && c == '\r' && next == '\n') {
+            records << fields;
+            fields = QStringList{QString()};
+            ++i;
+        } else {
+            fields.last() += QLatin1Char(c);
+        }
+    }
+    if (quoted || fields != QStringList{QString()})
+        records << QStringList{QStringLiteral("<no line end>")};
+    return records;
+}
+
+TEST_F(ResultsExportTest, EventWithCommaQuoteOrLineBreakStaysOneField)
+{
+    race(1, "'2012-03-01 10:00:00'", "'1,500M'");
+    race(2, "'2012-03-02 10:00:00'", "'Girls \"A\" 100M'");
+    race(3, "'2012-03-03 10:00:00'", "'Relay' || char(13, 10) || '4x100'");
+    result(1, "301.5", "101");
+    result(2, "12.5", "102");
+    result(3, "55", "103");
+    const QString path = dir.filePath(QStringLiteral("results.csv"));
+    ExportResults(*query, path);
+
+    const QByteArray file = readFile(path);
+    EXPECT_EQ(csvRecords(file), (QList<QStringList>{{"Results"},
+                                                    {"2012-03-01", "101", "1,500M", "301.5"},
+                                                    {"2012-03-02", "102", "Girls \"A\" 100M", "12.5"},
+                                                    {"2012-03-03", "103", "Relay\r\n4x100", "55"}}));
+    EXPECT_TRUE(file.contains(",\"Girls \"\"A\"\" 100M\",")) << file.constData();
+}
+
 TEST_F(ResultsExportTest, WithoutScannedResultsOnlyTheTitle)
 {
     race(1, "'2012-03-01 10:00:00'", "'100M'");

@@ -74,6 +74,30 @@ TEST_F(ExchangeActions, FailingLineIsShownAndThePagesRefreshedAfterIt)
     EXPECT_EQ(count("athletes"), 2);
 }
 
+TEST_F(ExchangeActions, FailingPostStopsTheImportWithItsMessage)
+{
+    ui.confirmAnswers << true;
+    ui.openAnswers << writeFile(QStringLiteral("meet.csv"), "A,1,Ann,Lee,12,Blue,F\r\n");
+    importTrackDataAction(nullptr, *db, *query, [this] { refreshes << ui.errors.size(); },
+                          [] { throw Exception(QStringLiteral("Row was changed or deleted since it was read")); });
+    EXPECT_EQ(ui.errors, QStringList{QStringLiteral("Row was changed or deleted since it was read")});
+    EXPECT_EQ(raceDataRows(), 5);
+    EXPECT_EQ(scalar("select number from athletes").toInt(), 900);
+}
+
+TEST_F(ExchangeActions, PendingEditsEndAfterTheFileIsChosenAndBeforeAnythingIsEmptied)
+{
+    ui.confirmAnswers << true << true;
+    ui.openAnswers << QString() << writeFile(QStringLiteral("meet.csv"), "A,1,Ann,Lee,12,Blue,F\r\n");
+    QList<int> rowsWhenEnded;
+    const auto endPendingEdits = [&] { rowsWhenEnded << raceDataRows(); };
+    importTrackDataAction(nullptr, *db, *query, {}, endPendingEdits);
+    EXPECT_TRUE(rowsWhenEnded.isEmpty()) << "the file dialog was cancelled";
+    importTrackDataAction(nullptr, *db, *query, {}, endPendingEdits);
+    EXPECT_EQ(rowsWhenEnded, QList<int>{5});
+    EXPECT_EQ(scalar("select number from athletes").toInt(), 1);
+}
+
 TEST_F(ExchangeActions, ImportThatCannotStartGoesOnToTheCaller)
 {
     ui.confirmAnswers << true;

@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFont>
-#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -69,24 +68,19 @@ QLineEdit* numberBox(QWidget* parent)
     return box;
 }
 
-// The number's text at the top-left of a displayed barcode, black on white,
-// its character cell a quarter of the bars' height.
-void drawDisplayedNumber(QImage& picture, const QString& text)
+// The displayed barcode: the bars at one pixel per module and, when text
+// is not empty, the number in a band across the top, its character cell a
+// quarter of the bars' height, as a printed label has it.
+QImage displayedLabel(const QImage& bars, const QString& text)
 {
-    const int cellHeight = BARCODE::height / 4;
-    QFont font(QStringLiteral("Arial"));
-    int pixelSize = cellHeight;
-    font.setPixelSize(pixelSize);
-    while (pixelSize > 1 && QFontMetrics(font).height() > cellHeight)
-        font.setPixelSize(--pixelSize);
-
+    QImage picture(bars.size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
     QPainter painter(&picture);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(BARCODE::height / 4);
     painter.setFont(font);
-    painter.setPen(Qt::black);
-    const QFontMetrics metrics = painter.fontMetrics();
-    const QRect box(0, 0, metrics.horizontalAdvance(text), metrics.height());
-    painter.fillRect(box, Qt::white);
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
+    drawLabel(painter, picture.rect(), bars, text, BARCODE::height / 4);
+    return picture;
 }
 
 } // namespace
@@ -287,10 +281,7 @@ void TbcodeForm::btnDisplayBarcodeClick()
 
         BARCODE& barcode = BARCODE::instance();
         barcode.Encode(paddedNumber(text));
-        QImage picture = barcode.bitmap.convertToFormat(QImage::Format_RGB32);
-        if (cbNumber->isChecked() && !text.isEmpty())
-            drawDisplayedNumber(picture, text);
-        setPicture(picture);
+        setPicture(displayedLabel(barcode.bitmap, cbNumber->isChecked() ? text : QString()));
     });
 }
 

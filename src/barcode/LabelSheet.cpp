@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
 #include <limits>
 
 QByteArray paddedNumber(const QString& text)
@@ -14,6 +15,8 @@ QByteArray paddedNumber(const QString& text)
     QByteArray number = text.toUtf8();
     if (number.size() < labelNumberDigits)
         number.prepend(labelNumberDigits - number.size(), '0');
+    else if (number.size() % 2 != 0)
+        number.prepend('0');
     return number;
 }
 
@@ -62,6 +65,37 @@ void checkNumberLines(const QStringList& lines)
     }
 }
 
+void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const QString& text, int mostBand)
+{
+    // A barcode stretched with smoothing would get grey module edges that a
+    // reader may misjudge.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (text.isEmpty()) {
+        painter.drawImage(rect, bars);
+        return;
+    }
+
+    QFont font = painter.font();
+    if (QFontMetrics(font, painter.device()).height() > mostBand) {
+        int pixels = std::max(mostBand, 1);
+        font.setPixelSize(pixels);
+        while (pixels > 1 && QFontMetrics(font, painter.device()).height() > mostBand)
+            font.setPixelSize(--pixels);
+    }
+    const QFontMetrics metrics(font, painter.device());
+    const int bandHeight = std::min(metrics.height(), rect.height());
+    const QRect band(rect.left(), rect.top(), rect.width(), bandHeight);
+    painter.drawImage(QRect(rect.left(), band.bottom() + 1, rect.width(), rect.height() - bandHeight), bars);
+
+    painter.save();
+    painter.fillRect(band, Qt::white);
+    painter.setClipRect(band);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, text);
+    painter.restore();
+}
+
 void printLabelSheets(QPainter& painter, const std::function<void()>& newPage, const QStringList& lines,
                       const LabelLayout& layout)
 {
@@ -71,10 +105,6 @@ void printLabelSheets(QPainter& painter, const std::function<void()>& newPage, c
         throw Exception(QStringLiteral("The list holds more labels than can be printed at once"));
 
     painter.setFont(QFont(QStringLiteral("Arial"), 10));
-    painter.setPen(Qt::black);
-    // A barcode stretched with smoothing would get grey module edges that a
-    // reader may misjudge.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 
     BARCODE& barcode = BARCODE::instance();
     for (qint32 i = 0; i < qint32(lines.size()); ++i) {
@@ -84,12 +114,7 @@ void printLabelSheets(QPainter& painter, const std::function<void()>& newPage, c
 
         const QString& text = lines[i];
         barcode.Encode(paddedNumber(text));
-        painter.drawImage(place.rect(), barcode.bitmap);
-        if (layout.includeNumber && !text.isEmpty()) {
-            const QFontMetrics metrics = painter.fontMetrics();
-            const QRect box(place.left, place.top, metrics.horizontalAdvance(text), metrics.height());
-            painter.fillRect(box, Qt::white);
-            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
-        }
+        const QRect rect = place.rect();
+        drawLabel(painter, rect, barcode.bitmap, layout.includeNumber ? text : QString(), rect.height() / 2);
     }
 }

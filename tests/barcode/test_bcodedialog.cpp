@@ -1,5 +1,6 @@
 #include "barcode/Barcode.h"
 #include "barcode/Bcodedialog.h"
+#include "barcode/ScanLine.h"
 #include "shell/RecordingUiServices.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
@@ -20,13 +21,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-#include <ostream>
-
-// Texts shown as text in failure messages, not as lists of characters.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -77,17 +71,6 @@ protected:
         return int(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"))));
     }
 
-    // The last column in which the text rows of picture differ from plain.
-    static int rightmostChange(const QImage& picture, const QImage& plain)
-    {
-        int rightmost = -1;
-        for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                if (picture.pixel(x, y) != plain.pixel(x, y))
-                    rightmost = std::max(rightmost, x);
-        return rightmost;
-    }
-
     static QStringList numbersFrom(int first, int count)
     {
         QStringList lines;
@@ -126,24 +109,49 @@ TEST_F(BarcodeWindowTest, ShowsSettingsBlankPictureAndCount)
     EXPECT_EQ(form->lblCount->text(), QStringLiteral("Count: 3")) << "a final empty line is not counted";
 }
 
-TEST_F(BarcodeWindowTest, NineDigitsAreNotPaddedInFront)
+TEST_F(BarcodeWindowTest, NineDigitsScanAsTheAthletesOwnNumberAndTheTextAsNothing)
 {
     display(QStringLiteral("123456789"), false);
-    EXPECT_EQ(form->picture(), bars("1234567890"));
+    EXPECT_EQ(form->picture(), bars("0123456789"));
     EXPECT_EQ(form->Image1->size(), QSize(99, 50));
+    EXPECT_EQ(ScanLine::read(form->picture(), 25), QStringList{QStringLiteral("0123456789")});
 
+    // With the number: a white band across the whole picture holds the text,
+    // a quarter of the height at most; every line below it crosses the
+    // whole symbol, and a line through the text reads nothing.
     display(QStringLiteral("123456789"), true);
-    const QImage plain = bars("1234567890");
     const QImage labelled = form->picture();
-    ASSERT_EQ(labelled.size(), plain.size());
-    // A quarter of the height holds the text; below it the bars are whole.
-    EXPECT_EQ(labelled.copy(0, 12, 99, 38), plain.copy(0, 12, 99, 38));
-    EXPECT_EQ(labelled.pixel(0, 0), qRgb(255, 255, 255)) << "white behind the text, over the start bar";
+    ASSERT_EQ(labelled.size(), QSize(99, 50));
+    const QImage plainRow = bars("0123456789").copy(0, 0, 99, 1);
+    int band = 0;
+    while (band < 50 && labelled.copy(0, band, 99, 1) != plainRow)
+        ++band;
+    EXPECT_GT(band, 5);
+    EXPECT_LE(band, 12);
+    int textPixels = 0;
+    for (int y = 0; y < 50; ++y) {
+        if (y < band) {
+            EXPECT_EQ(ScanLine::read(labelled, y), QStringList()) << "row " << y << " through the number";
+            for (int x = 0; x < 99; ++x)
+                textPixels += qGray(labelled.pixel(x, y)) < 128;
+        } else {
+            EXPECT_EQ(labelled.copy(0, y, 99, 1), plainRow) << "row " << y << " of the bars";
+        }
+    }
+    EXPECT_GT(textPixels, 30) << "the text 123456789 was not drawn";
     // Nine digits reach far past what one digit does, whatever font
     // stands in for Arial.
-    const int nine = rightmostChange(labelled, plain);
+    const auto rightmostText = [](const QImage& picture, int rows) {
+        int rightmost = -1;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (qGray(picture.pixel(x, y)) < 128)
+                    rightmost = std::max(rightmost, x);
+        return rightmost;
+    };
+    const int nine = rightmostText(labelled, band);
     display(QStringLiteral("1"), true);
-    const int one = rightmostChange(form->picture(), bars("00000001"));
+    const int one = rightmostText(form->picture(), band);
     EXPECT_GT(one, 0);
     EXPECT_GE(nine, 6 * (one + 1));
 }
@@ -157,7 +165,7 @@ TEST_F(BarcodeWindowTest, ShortNumbersArePaddedToEightDigits)
     display(QStringLiteral("1234"), true);
     const QImage plain = bars("00001234");
     EXPECT_EQ(form->picture().copy(0, 12, 81, 38), plain.copy(0, 12, 81, 38));
-    EXPECT_NE(form->picture().copy(0, 0, 81, 12), plain.copy(0, 0, 81, 12)) << "the text 1234 is over the bars";
+    EXPECT_NE(form->picture().copy(0, 0, 81, 12), plain.copy(0, 0, 81, 12)) << "the text 1234 is above the bars";
 
     display(QString(), true);
     EXPECT_EQ(form->picture(), bars("00000000")) << "an empty box has no text to draw";

@@ -1,5 +1,6 @@
 #include "barcode/Barcode.h"
 #include "barcode/LabelSheet.h"
+#include "barcode/ScanLine.h"
 #include "store/Exception.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -85,7 +89,9 @@ TEST(LabelNumbers, PaddingAndWhatCanBeEncoded)
 {
     EXPECT_EQ(paddedNumber(QStringLiteral("1234")), QByteArray("00001234"));
     EXPECT_EQ(paddedNumber(QString()), QByteArray("00000000"));
-    EXPECT_EQ(paddedNumber(QStringLiteral("123456789")), QByteArray("123456789")) << "never cut or padded further";
+    EXPECT_EQ(paddedNumber(QStringLiteral("12345678")), QByteArray("12345678"));
+    EXPECT_EQ(paddedNumber(QStringLiteral("123456789")), QByteArray("0123456789")) << "odd: a 0 in front, never behind";
+    EXPECT_EQ(paddedNumber(QStringLiteral("1234567890")), QByteArray("1234567890"));
 
     EXPECT_EQ(numberFault(QString()), QString());
     EXPECT_EQ(numberFault(QString(198, QLatin1Char('9'))), QString()) << "the longest that is encoded";
@@ -202,28 +208,90 @@ TEST(LabelSheet, EachBarcodeIsStretchedIntoItsRectangle)
         ASSERT_FALSE(isBlack(page, x, 30)) << "between the labels at " << x;
 }
 
-TEST(LabelSheet, NumberTextOverTheTopLeftCorner)
+// The rows of page from top to bottom that a reader's line crosses: those
+// at the top read only what withoutText holds (the labels printed without
+// a number), those below read every label, in order. Returns how many rows
+// read as the first kind, with the dark pixels found in them left of
+// textRight.
+struct Band {
+    int rows = 0;
+    int textPixels = 0;
+};
+Band numberBand(const QImage& page, int top, int bottom, int textRight, const QStringList& withoutText,
+                const QStringList& all)
 {
-    LabelLayout layout = exactLayout();
-    layout.height = 20; // 150 dots, room for 10 points at 600 dots per inch
-    layout.includeNumber = true;
-    QImage page = printerPage(1800, 150);
+    Band band;
+    for (int y = top; y < bottom; ++y) {
+        const QStringList read = ScanLine::read(page, y);
+        if (y == top + band.rows && read == withoutText) {
+            ++band.rows;
+            for (int x = 0; x < textRight; ++x)
+                band.textPixels += isBlack(page, x, y);
+        } else {
+            EXPECT_EQ(read, all) << "row " << y;
+        }
+    }
+    return band;
+}
+
+TEST(LabelSheet, EveryLineAcrossALabelReadsItsWholeNumberOrNothing)
+{
+    // The default labels, 750 x 375 dots from (60, 262), 960 dots apart.
+    LabelLayout layout;
+    layout.columns = 4;
+    QImage page = printerPage(3900, 700);
     {
         QPainter painter(&page);
-        printLabelSheets(painter, [] {}, {"1234", ""}, layout);
+        printLabelSheets(painter, [] {}, {"364", "465", "123456789", ""}, layout);
     }
-    // The start bar (module 0) is black over the whole height; the text's
-    // white background covers its top, the bottom rows still show bars.
-    EXPECT_FALSE(isBlack(page, 2, 1)) << "opaque white behind the text";
-    EXPECT_TRUE(isBlack(page, 5, 149));
-    // Dark pixels where the bars have spaces can only be the text.
-    const std::vector<bool> bars = modules("00001234");
-    int textPixels = 0;
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 400; ++x)
-            textPixels += isBlack(page, x, y) && !bars[std::size_t(x / 10)];
-    EXPECT_GT(textPixels, 50) << "the text 1234 was not drawn";
-    EXPECT_TRUE(isBlack(page, 905, 1)) << "an empty line gets no text";
+    // The number runs in a white band across the label's top; below it the
+    // bars are whole, and the 9-digit label reads as the athlete's number.
+    // (With the number over the first bars, lines through it read 88000364
+    // and 09000465: the bars after the number, taken for a whole symbol.)
+    const Band band = numberBand(page, 262, 637, 2900, {"00000000"}, {"00000364", "00000465", "0123456789", "00000000"});
+    EXPECT_GT(band.rows, 40) << "room for 10 points at 600 dots per inch";
+    EXPECT_LE(band.rows, 375 / 2);
+    EXPECT_GT(band.textPixels, 1000) << "the numbers were not drawn";
+    EXPECT_FALSE(isBlack(page, 60 + 700, 262)) << "the band runs the label's full width";
+
+    // A label too low for the font: the number is drawn smaller, and the
+    // bars keep at least half the label.
+    layout.height = 20; // 150 dots
+    layout.columns = 1;
+    page = printerPage(1000, 500);
+    {
+        QPainter painter(&page);
+        printLabelSheets(painter, [] {}, {"254"}, layout);
+    }
+    const Band low = numberBand(page, 262, 412, 1000, {}, {"00000254"});
+    EXPECT_LE(low.rows, 75);
+    EXPECT_GT(low.textPixels, 100);
+}
+
+// A second opinion, where zbarimg is installed: it reads the printed labels
+// along every line and must find each label's own number and nothing else.
+// (With the number over the first bars it read 88000254 and 09000235 too.)
+TEST(LabelSheet, ZbarReadsOnlyEachLabelsOwnNumber)
+{
+    const QString zbarimg = QStandardPaths::findExecutable(QStringLiteral("zbarimg"));
+    if (zbarimg.isEmpty())
+        GTEST_SKIP() << "zbarimg is not installed";
+    LabelLayout layout;
+    layout.columns = 3;
+    QImage page = printerPage(2900, 700);
+    {
+        QPainter painter(&page);
+        printLabelSheets(painter, [] {}, {"254", "235", "123456789"}, layout);
+    }
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("labels.png"));
+    ASSERT_TRUE(page.save(png));
+    QProcess zbar;
+    zbar.start(zbarimg, {QStringLiteral("--quiet"), png});
+    ASSERT_TRUE(zbar.waitForFinished(60000));
+    QStringList found = QString::fromLatin1(zbar.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    found.sort();
+    EXPECT_EQ(found, (QStringList{"I2/5:00000235", "I2/5:00000254", "I2/5:0123456789"}));
 }
 
 } // namespace

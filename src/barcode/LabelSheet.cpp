@@ -65,7 +65,7 @@ void checkNumberLines(const QStringList& lines)
     }
 }
 
-void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const QString& text, int mostBand)
+void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const QString& text, int maxBandHeight)
 {
     // A barcode stretched with smoothing would get grey module edges that a
     // reader may misjudge.
@@ -76,10 +76,10 @@ void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const Q
     }
 
     QFont font = painter.font();
-    if (QFontMetrics(font, painter.device()).height() > mostBand) {
-        int pixels = std::max(mostBand, 1);
+    if (QFontMetrics(font, painter.device()).height() > maxBandHeight) {
+        int pixels = std::max(maxBandHeight, 1);
         font.setPixelSize(pixels);
-        while (pixels > 1 && QFontMetrics(font, painter.device()).height() > mostBand)
+        while (pixels > 1 && QFontMetrics(font, painter.device()).height() > maxBandHeight)
             font.setPixelSize(--pixels);
     }
     const QFontMetrics metrics(font, painter.device());

@@ -45,10 +45,10 @@ void checkNumberLines(const QStringList& lines);
 // painter's font, and the bars fill the rest of rect below it, whole: any
 // horizontal line across the label then crosses all the bars or none of
 // them, so a reader can never take part of the symbol for another number.
-// The band is the font's height, at most mostBand (a font too tall for it
-// is drawn smaller until it fits); the text is cut at the label's right
+// The band is the font's height, at most maxBandHeight (a font too tall for
+// it is drawn smaller until it fits); the text is cut at the label's right
 // edge rather than run onto a neighbour.
-void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const QString& text, int mostBand);
+void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const QString& text, int maxBandHeight);
 
 // Draws the label sheets of lines with painter, which is already active on
 // the first page: label i of the list goes into the rectangle labelPlace

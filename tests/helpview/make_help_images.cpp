@@ -7,6 +7,7 @@
 //   xvfb-run vexo_help_images <source folder> barcodes.htm /tmp/barcodes.png
 
 #include "barcode/Barcode.h"
+#include "barcode/LabelSheet.h"
 #include "helpview/HelpView.h"
 #include "helpview/Helpdialog1.h"
 
@@ -74,19 +75,11 @@ void tag(QPainter& p, QPointF centre, int number)
 void label(QPainter& p, const QRect& r, const QByteArray& number)
 {
     BARCODE& encoder = BARCODE::instance();
-    QByteArray padded = number;
-    while (padded.size() < 8)
-        padded.prepend('0');
-    encoder.Encode(padded);
-    p.drawImage(r, encoder.bitmap);
+    encoder.Encode(paddedNumber(QString::fromLatin1(number)));
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(11);
     p.setFont(f);
-    const QString text = QString::fromLatin1(number);
-    const QRect textBox(r.topLeft(), QSize(p.fontMetrics().horizontalAdvance(text) + 2, p.fontMetrics().height()));
-    p.fillRect(textBox, Qt::white);
-    p.setPen(Qt::black);
-    p.drawText(textBox, Qt::AlignLeft | Qt::AlignTop, text);
+    drawLabel(p, r, encoder.bitmap, QString::fromLatin1(number), r.height() / 2);
 }
 
 QImage labelSettingsDrawing()
@@ -140,7 +133,7 @@ QImage labelSettingsDrawing()
     dimension(p, QPointF(left, top + height + 16), QPointF(left + width, top + height + 16));
     tag(p, QPointF(left + width / 2.0, top + height + 16), 2);
 
-    // 3 Include Number In Barcode: the number over the bars.
+    // 3 Include Number In Barcode: the number in a band above the bars.
     p.setPen(QPen(measure, 1.2));
     p.drawLine(QPointF(left + hPitch + 12, top + 8), QPointF(left + hPitch + 50, top - 22));
     tag(p, QPointF(left + hPitch + 58, top - 28), 3);
@@ -201,7 +194,7 @@ QImage labelSettingsDrawing()
     const QStringList meaning = {
         QStringLiteral("height of each barcode"),
         QStringLiteral("width of each barcode"),
-        QStringLiteral("the number printed over the bars"),
+        QStringLiteral("the number in a band above the bars"),
         QStringLiteral("printable top to the first row"),
         QStringLiteral("printable left to the first column"),
         QStringLiteral("top of a row to top of the next"),

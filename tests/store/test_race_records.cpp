@@ -338,12 +338,31 @@ TEST(ResultTime, TimerTextToSeconds)
         const char* text;
         double seconds;
     } cases[] = {
-        {"12.34", 12.34}, {"88", 88},       {"09.87", 9.87},  {"9.87", 0.07},  {"00.00", 99999},
-        {"", 99999},      {"12:34", 12.34}, {"12.3", 12.03},  {"12.34s", 12.34}, {"12.34 04", 12.34},
-        {"12.", 12},      {"ab.34", 0.34},  {"12.3.4", 12.034}, {"00  C.T.K.   00", 99999},
+        // Seconds with an optional fraction, of any length.
+        {"12.34", 12.34}, {"88", 88}, {"09.87", 9.87}, {"9.87", 9.87}, {"125.30", 125.3}, {"12.3", 12.3},
+        {"3599.99", 3599.99}, {"0.5", 0.5}, {"7", 7},
+        // Minutes, a colon, two digits of seconds and an optional fraction.
+        {"2:05.30", 125.3}, {"12:01", 721}, {"0:59.99", 59.99}, {"1:00", 60}, {"10:00.5", 600.5},
+        // Only the leading digits, points and colons count.
+        {"12.34s", 12.34}, {"12.34 04", 12.34}, {"2:05.30 04", 125.3}, {"00  C.T.K.   00", 99999},
+        // Any other text by the first two characters and the hundredths.
+        {"12.", 12}, {"ab.34", 0.34}, {"12.3.4", 12.034}, {"2:5", 99999}, {"2:5.30", 0.003},
+        {"2:055", 0.55}, {"2:05.", 0.05}, {"1:02:03", 0.02}, {":05", 99999},
+        // Nothing, or zero, is no time.
+        {"00.00", 99999}, {"", 99999}, {"0", 99999}, {"0:00", 99999}, {"0.00", 99999},
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(RESULT::parseTime(c.text), c.seconds) << c.text;
+
+    // Every time the timer unit writes in its own form reads to the very
+    // same value as it always has: whole seconds plus hundredths x 0.01.
+    for (int whole = 0; whole < 100; ++whole)
+        for (int hundredths = 0; hundredths < 100; ++hundredths) {
+            const QByteArray text = QByteArray::number(whole).rightJustified(2, '0') + '.'
+                + QByteArray::number(hundredths).rightJustified(2, '0');
+            const double before = whole + hundredths * 0.01;
+            EXPECT_EQ(RESULT::parseTime(text), before == 0 ? 99999 : before) << text.constData();
+        }
 
     try {
         RESULT::parseTime("12.3.4.5");
@@ -390,7 +409,7 @@ TEST(ResultParse, MultiLineEndsAtAShortLine)
     ASSERT_TRUE(r.parseNext(rest, 1, false));
     EXPECT_EQ(r.place, "02");
     EXPECT_EQ(r.lane, "7x");
-    EXPECT_EQ(r.value, 99999); // "2.3     07x" after the first four columns
+    EXPECT_EQ(r.value, 2.3); // "2.3     07x" after the first four columns
     EXPECT_FALSE(r.parseNext(rest, 1, false));
     EXPECT_EQ(rest, "03  13.01    02");
 

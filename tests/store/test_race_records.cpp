@@ -470,6 +470,23 @@ TEST_F(RaceRecords, RacesInABurstOrAfterTheClockWentBackKeepDistinctKeys)
     EXPECT_NE(early, stored);
 }
 
+TEST_F(RaceRecords, NewRaceNeverTakesTheKeyOfPlacesLeftBehind)
+{
+    // A deleted race leaves its places behind; a restart at the same clock
+    // step must not hand its key to the next race, which would show them.
+    const qint32 deleted = process("10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,2,12.56,B02,");
+    exec("update result set athlete_number = 101 where place = '1'");
+    exec("delete from races where race_id_pk = " + QByteArray::number(deleted));
+    RACE::setLastRaceId(0);
+
+    const qint32 fresh = process("10:01,18/05/24,6,LANE,U12G,200M,,,1,25.01,B03,");
+    EXPECT_NE(fresh, deleted);
+    EXPECT_EQ(rows("select place, value, lane, athlete_number is null from result where race_id_pk = "
+                   + QByteArray::number(fresh)),
+              (QList<QVariantList>{{QStringLiteral("1"), 25.01, QStringLiteral("B03"), 1}}));
+    EXPECT_EQ(scalar("select count(*) from result where race_id_pk = " + QByteArray::number(deleted)).toInt(), 2);
+}
+
 TEST_F(RaceRecords, RaceTextIsStoredWholeOrUpToTheFailingPlace)
 {
     const qint32 key = storeRaceText(addNewRaceTemplate, *query);

@@ -1,4 +1,5 @@
 #include "store/DateTime.h"
+#include "store/Event.h"
 #include "store/Exception.h"
 #include "store/Race.h"
 #include "store/RaceText.h"
@@ -132,6 +133,21 @@ TEST_F(RaceRecords, TimerCodeIsMappedThroughTheEventTable)
     EXPECT_EQ(parsed(addNewRaceTemplate).event, "100 Metres");
     exec("insert into event (event, tg_event) values ('No event', '.......')");
     EXPECT_EQ(parsed(multiLineRace).event, "100 Metres");
+}
+
+TEST_F(RaceRecords, EmptyTimerCodeMatchesNoEvent)
+{
+    // An event whose timer code cell was emptied, and one never given a code.
+    exec("insert into event (event, tg_event) values ('200 Metres', '')");
+    exec("insert into event (event, tg_event) values ('100 Metres', null)");
+    EXPECT_EQ(parsed("10:00,18/05/24,7,LANE,U12G,,,,1,12.34,B01,").event, "");
+    EXPECT_EQ(parsed("10:00,18/05/24,7,LANE,U12G").event, "");
+    EXPECT_EQ(parsed("U12G          H1\nRace No.   042\n").event, "");
+
+    EVENT event;
+    event.event = "kept";
+    EXPECT_FALSE(event.lookup(*query, ""));
+    EXPECT_EQ(event.event, "kept");
 }
 
 TEST_F(RaceRecords, SingleLineAgeGroupsAndShortHeaders)

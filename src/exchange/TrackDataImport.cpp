@@ -76,7 +76,7 @@ void emptyTables(Query& query)
 TrackDataCounts ImportTrackData(Database& database, Query& query, const QString& path)
 {
     const QList<QByteArray> lines = TrackDataFile::read(path);
-    DatabaseBackup::create(database, QDateTime::currentDateTime());
+    DatabaseBackup::create(query, QDateTime::currentDateTime());
 
     TrackDataCounts counts;
     counts.lines = int(lines.size());

@@ -343,3 +343,26 @@ TEST_F(TrackDataImport, AnotherProgramReadingTheFileAfterAnImportChangesNothing)
     EXPECT_EQ(otherProgramReads(file, QStringLiteral("select count(*) from athletes")), QStringLiteral("3"));
     EXPECT_EQ(count("athletes"), 3);
 }
+
+TEST_F(TrackDataImport, DatabaseItselfIsRefusedAsTheTrackDataFile)
+{
+    const QString file = db->filePath();
+    fillMeetInProgress();
+    for (const QString& chosen : {file, file + QStringLiteral("-wal"), dir.path() + QStringLiteral("/./VEXO_ACC.db")}) {
+        try {
+            ImportTrackData(*db, *query, chosen);
+            ADD_FAILURE() << "the database was read as track data: " << chosen.toStdString();
+        } catch (const ETrackDataLine&) {
+            ADD_FAILURE() << "the database was read as track data: " << chosen.toStdString();
+        } catch (const Exception& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("is the database itself"))) << e.message().toStdString();
+        }
+    }
+    EXPECT_EQ(raceDataRows(), 5);
+    EXPECT_TRUE(DatabaseBackup::existing(*db).isEmpty());
+
+    // Reading it would have dropped the program's hold on the file.
+    if (otherProgramReads(file, QStringLiteral("select count(*) from races")) == QStringLiteral("<no sqlite3>"))
+        return;
+    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral("-wal")));
+}

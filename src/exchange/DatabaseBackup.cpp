@@ -1,19 +1,16 @@
 #include "exchange/DatabaseBackup.h"
 
 #include "store/Database.h"
-#include "store/Dialect.h"
 #include "store/Exception.h"
+#include "store/Miscl.h"
+#include "store/Query.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
-#include <atomic>
 
 namespace {
 
@@ -64,36 +61,22 @@ QString freshName(const Database& database, const QDateTime& at)
     return path;
 }
 
-// The copy is made on a connection of its own: the main connection may hold
-// a statement open (a dataset being read), and SQLite refuses to copy while
-// one is. Reading from a second connection sees the last committed state,
-// write-ahead log included.
-void copyDatabase(const QString& source, const QString& target)
+// The copy is made through the program's own connection: a second
+// connection, or any other opening of the database file in this process,
+// puts at risk the file locks by which SQLite shares the file with other
+// programs (a descriptor closed drops all of the process's locks on the
+// file). The query is closed first, since SQLite copies nothing while a
+// statement of the connection is still being read; the copy is the last
+// committed state, write-ahead log included.
+void copyDatabase(Query& query, const QString& target)
 {
-    static std::atomic<int> serial{0};
-    const QString connection = QStringLiteral("VEXO_ACC-backup-%1").arg(++serial);
-    QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(SqlDialect::driverName(), connection);
-        db.setDatabaseName(source);
-        if (!db.open()) {
-            failure = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            QString quoted = target;
-            quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-            // SQLite's own consistent copy of a live database.
-            if (!q.exec(QStringLiteral("VACUUM INTO '%1'").arg(quoted)))
-                failure = q.lastError().text();
-            q.finish();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    if (!failure.isEmpty()) {
+    try {
+        query.setSQL("VACUUM INTO '" + Miscl::sqlText(target.toUtf8()) + "'");
+        query.ExecSQL();
+    } catch (const Exception& e) {
         QFile::remove(target); // a partial copy is no copy
         throw Exception(QStringLiteral("Cannot make the backup copy %1 of the database: %2")
-                            .arg(QDir::toNativeSeparators(target), failure));
+                            .arg(QDir::toNativeSeparators(target), e.message()));
     }
 }
 
@@ -101,10 +84,11 @@ void copyDatabase(const QString& source, const QString& target)
 
 namespace DatabaseBackup {
 
-QString create(const Database& database, const QDateTime& at, int keep)
+QString create(Query& query, const QDateTime& at, int keep)
 {
+    const Database& database = query.database();
     const QString target = freshName(database, at);
-    copyDatabase(database.filePath(), target);
+    copyDatabase(query, target);
 
     // Removing an old copy that will not go is no reason to stop the import:
     // the newest copies are what an official needs.

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class Database;
+class Query;
 
 // Copies of the database taken before the track data import empties it, so
 // that a mistaken import can be undone by putting a copy back in place of
@@ -16,11 +17,12 @@ namespace DatabaseBackup {
 
 constexpr int kept = 5;
 
-// Writes a consistent copy of the database as it is at this moment, then
-// removes the oldest copies so that at most `keep` remain. Returns the path of
-// the new copy. Throws Exception naming the copy when it cannot be written;
-// the database is not touched either way.
-QString create(const Database& database, const QDateTime& at, int keep = kept);
+// Writes a consistent copy of the database as it was last committed, through
+// the query's own connection (the query is closed first), then removes the
+// oldest copies so that at most `keep` remain. Returns the path of the new
+// copy. Throws Exception naming the copy when it cannot be written, also
+// inside a transaction; the database is not touched either way.
+QString create(Query& query, const QDateTime& at, int keep = kept);
 
 // The copies beside the database, oldest first.
 QStringList existing(const Database& database);

@@ -13,6 +13,8 @@
 #include "store/Result.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 #include <optional>
 
@@ -71,12 +73,29 @@ void emptyTables(Query& query)
     PBEST::deleteAll(query);
 }
 
+// The database's own files, typed into the file dialog by mistake, are
+// refused before they are opened: reading them would empty the meet for a
+// file of no lines, and opening and closing them in this process drops the
+// file locks by which the engine shares them with other programs.
+void refuseDatabaseFiles(const Database& database, const QString& path)
+{
+    const QString chosen = QFileInfo(path).canonicalFilePath();
+    const QString file = QFileInfo(database.filePath()).canonicalFilePath();
+    for (const QString& own : {file, file + QStringLiteral("-wal"), file + QStringLiteral("-shm"),
+                               file + QStringLiteral("-journal")})
+        if (!chosen.isEmpty() && chosen == own)
+            throw Exception(QStringLiteral("The file %1 is the database itself, not a track data file: choose the "
+                                           "meet's .csv file")
+                                .arg(QDir::toNativeSeparators(path)));
+}
+
 } // namespace
 
 TrackDataCounts ImportTrackData(Database& database, Query& query, const QString& path)
 {
+    refuseDatabaseFiles(database, path);
     const QList<QByteArray> lines = TrackDataFile::read(path);
-    DatabaseBackup::create(database, QDateTime::currentDateTime());
+    DatabaseBackup::create(query, QDateTime::currentDateTime());
 
     TrackDataCounts counts;
     counts.lines = int(lines.size());

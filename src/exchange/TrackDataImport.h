@@ -44,6 +44,7 @@ struct TrackDataCounts {
 // one transaction, so a crash or power cut on the way leaves the database as
 // it was; it is committed when the last line is stored, or at a line that
 // fails, which then raises ETrackDataLine with the lines before it stored.
-// Any other failure (the file unreadable, the copy or the emptying failing)
-// raises its Exception with the database unchanged.
+// Any other failure (the file unreadable or one of the database's own files,
+// the copy or the emptying failing) raises its Exception with the database
+// unchanged.
 TrackDataCounts ImportTrackData(Database& database, Query& query, const QString& path);

@@ -28,6 +28,10 @@ void EVENT::store(Query& query) const
 
 bool EVENT::lookup(Query& query, const QByteArray& code)
 {
+    // A race without an event code names no event: an empty code would
+    // otherwise take the event whose code cell was left empty.
+    if (code.isEmpty())
+        return false;
     query.setSQL("select * from event where tg_event='" + sqlText(code) + "'");
     query.Open();
     if (query.Eof())

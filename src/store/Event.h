@@ -21,7 +21,7 @@ public:
     void store(Query& query) const;
 
     // Finds the first row whose tg_event equals code. True with both members
-    // filled from it, or false with the record unchanged. The query is left
-    // open on the row.
+    // filled from it, or false with the record unchanged; an empty code
+    // matches no row. The query is left open on the row.
     bool lookup(Query& query, const QByteArray& code);
 };

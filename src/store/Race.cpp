@@ -35,9 +35,14 @@ QByteArray genderOf(char letter)
 // from races arriving in a burst, not from the ten-day cycle starting again.
 constexpr qint32 keysInAMinute = 6944;
 
+// A key is taken while a race holds it, and also while places still carry
+// it: deleting a race leaves its places behind, and a new race under the
+// same key would show and export them as its own.
 bool keyTaken(Query& query, qint32 key)
 {
-    query.setSQL("select [race_id_pk] from races where [race_id_pk] = " + integerText(key));
+    const QByteArray k = integerText(key);
+    query.setSQL("select [race_id_pk] from races where [race_id_pk] = " + k
+                 + " union all select [race_id_pk] from result where [race_id_pk] = " + k);
     query.Open();
     const bool taken = !query.Eof();
     query.Close();

@@ -28,7 +28,7 @@ public:
     bool completed = false;
 
     // Reads the header of a race text, stamps it with the clock and draws a
-    // new key. The text is left holding the results part, and singleLine
+    // new key from it, one that no race and no stored place holds. The text is left holding the results part, and singleLine
     // tells which form it was. The timer unit's event code is mapped through
     // the `event` table. Throws EConvertError for a race number or age that
     // is not a number, EDatabaseError when the lookup fails; then the text,

@@ -4,7 +4,39 @@
 #include "store/Miscl.h"
 #include "store/Query.h"
 
+#include <QRegularExpression>
+
+#include <cmath>
+
 using namespace Miscl;
+
+namespace {
+
+// Whole seconds and the digits after the point. The fraction is scaled the
+// way the timer unit's hundredths always were (ss + hh x 0.01), so that
+// every time in the unit's own form gives the very same value as before.
+double decimalSeconds(const QString& whole, const QString& fraction)
+{
+    double seconds = toFloat(whole.toLatin1());
+    if (!fraction.isEmpty())
+        seconds += toFloat(fraction.toLatin1()) * std::pow(10.0, -double(fraction.size()));
+    return seconds;
+}
+
+// The timer unit's own reading of a time: two digits of whole seconds, one
+// separator character, and from the 4th character the hundredths.
+double unitTime(const QByteArray& text)
+{
+    double seconds = toIntegerOrDefault(substring(text, 1, 2));
+    qsizetype end = 3; // the 4th character, 0-based
+    while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.'))
+        ++end;
+    if (end > 3)
+        seconds += toFloat(text.mid(3, end - 3)) * 0.01;
+    return seconds;
+}
+
+} // namespace
 
 bool RESULT::parseNext(QByteArray& text, qint32 raceId, bool singleLine)
 {
@@ -81,11 +113,20 @@ void RESULT::deleteAll(Query& query)
 
 double RESULT::parseTime(const QByteArray& text)
 {
-    double seconds = toIntegerOrDefault(substring(text, 1, 2));
-    qsizetype end = 3; // the 4th character, 0-based
-    while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.'))
-        ++end;
-    if (end > 3)
-        seconds += toFloat(text.mid(3, end - 3)) * 0.01;
+    // The time is read from its leading run of digits, points and colons:
+    // 125.30 or 9.87 as seconds, 2:05.30 as minutes and seconds. Anything
+    // else keeps the reading the timer unit's ss.hh texts were made for.
+    static const QRegularExpression leadingRun(QStringLiteral("^[0-9.:]*"));
+    static const QRegularExpression asSeconds(QStringLiteral("^(\\d+)(?:\\.(\\d+))?$"));
+    static const QRegularExpression asMinutes(QStringLiteral("^(\\d+):(\\d\\d)(?:\\.(\\d+))?$"));
+
+    const QString run = leadingRun.match(QString::fromLatin1(text)).captured();
+    double seconds = 0;
+    if (const auto m = asSeconds.match(run); m.hasMatch())
+        seconds = decimalSeconds(m.captured(1), m.captured(2));
+    else if (const auto m = asMinutes.match(run); m.hasMatch())
+        seconds = toFloat(m.captured(1).toLatin1()) * 60 + decimalSeconds(m.captured(2), m.captured(3));
+    else
+        seconds = unitTime(text);
     return seconds == 0 ? noTime : seconds;
 }

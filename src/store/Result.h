@@ -36,7 +36,12 @@ public:
 
     static void deleteAll(Query& query);
 
-    // The timer unit's time text (12.34: whole seconds, a separator, the
-    // hundredths) in seconds; noTime when it reads as 0.
+    // A time text in seconds, read from its leading digits, points and
+    // colons: seconds with an optional fraction (12.34, 9.87, 125.30, 88),
+    // or minutes, a colon and two digits of seconds with an optional
+    // fraction (2:05.30, 12:01). Any other text by the timer unit's own
+    // layout: two digits of whole seconds, a separator, the hundredths from
+    // the 4th character. noTime when it reads as 0. Throws EConvertError for
+    // hundredths that are not a number (two points).
     static double parseTime(const QByteArray& text);
 };

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -252,15 +253,15 @@ TEST_F(TrackDataImport, OnlyTheNewestCopiesAreKept)
     const QDateTime start(QDate(2026, 12, 9), QTime(10, 35, 0));
     QStringList made;
     for (int i = 0; i < 7; ++i)
-        made << DatabaseBackup::create(*db, start.addSecs(i * 60));
+        made << DatabaseBackup::create(*query, start.addSecs(i * 60));
     // Two in the same second: the second one does not replace the first.
-    made << DatabaseBackup::create(*db, start.addSecs(6 * 60));
+    made << DatabaseBackup::create(*query, start.addSecs(6 * 60));
     EXPECT_EQ(QFileInfo(made.last()).fileName(), QStringLiteral("VEXO_ACC-backup-20261209-104100-2.db"));
     EXPECT_EQ(DatabaseBackup::existing(*db), made.mid(3));
 
     // A file of another name is left alone.
     writeFile(QStringLiteral("VEXO_ACC-backup-notes.db"), "mine");
-    DatabaseBackup::create(*db, start.addSecs(3600), 2);
+    DatabaseBackup::create(*query, start.addSecs(3600), 2);
     EXPECT_EQ(DatabaseBackup::existing(*db).size(), 2);
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("VEXO_ACC-backup-notes.db"))));
 }
@@ -295,4 +296,73 @@ TEST_F(TrackDataImport, FailureBeforeTheLinesLeavesTheDatabaseAsItWas)
     EXPECT_EQ(raceDataRows(), 5);
     EXPECT_EQ(committedRows(QStringLiteral("races")), 1);
     EXPECT_EQ(scalar("select number from athletes").toInt(), 900);
+}
+
+namespace {
+
+// Runs the sqlite3 shell on the database file as another program would;
+// its output, trimmed, or "<no sqlite3>" when it cannot run.
+QString otherProgramReads(const QString& file, const QString& sql)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!shell.waitForStarted() || !shell.waitForFinished(30000))
+        return QStringLiteral("<no sqlite3>");
+    return QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError()).trimmed();
+}
+
+} // namespace
+
+TEST_F(TrackDataImport, AnotherProgramReadingTheFileAfterAnImportChangesNothing)
+{
+    const QString file = db->filePath();
+    if (otherProgramReads(file, QStringLiteral("select 1")) != QStringLiteral("1"))
+        GTEST_SKIP() << "the sqlite3 shell is not installed";
+
+    fillMeetInProgress();
+    import("A,1,Ann,Lee,12,Blue,F\n");
+    EXPECT_EQ(otherProgramReads(file, QStringLiteral("select count(*) from athletes")), QStringLiteral("1"));
+    // The program still holds the file: the reader, thinking itself the
+    // last user, would otherwise have removed the log under it.
+    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral("-wal")));
+    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral("-shm")));
+
+    ATHLETE later;
+    later.parse("A,2,Ben,Ray,13,Red,M");
+    later.store(*query);
+    EXPECT_EQ(otherProgramReads(file, QStringLiteral("select count(*) from athletes")), QStringLiteral("2"))
+        << "a row stored after the import must reach the file";
+
+    // A write in progress stays the program's own until it is committed.
+    db->begin();
+    later.parse("A,3,Cy,Fox,12,Blue,M");
+    later.store(*query);
+    EXPECT_EQ(otherProgramReads(file, QStringLiteral("select count(*) from athletes")), QStringLiteral("2"));
+    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral("-wal")));
+    db->commit();
+    EXPECT_EQ(otherProgramReads(file, QStringLiteral("select count(*) from athletes")), QStringLiteral("3"));
+    EXPECT_EQ(count("athletes"), 3);
+}
+
+TEST_F(TrackDataImport, DatabaseItselfIsRefusedAsTheTrackDataFile)
+{
+    const QString file = db->filePath();
+    fillMeetInProgress();
+    for (const QString& chosen : {file, file + QStringLiteral("-wal"), dir.path() + QStringLiteral("/./VEXO_ACC.db")}) {
+        try {
+            ImportTrackData(*db, *query, chosen);
+            ADD_FAILURE() << "the database was read as track data: " << chosen.toStdString();
+        } catch (const ETrackDataLine&) {
+            ADD_FAILURE() << "the database was read as track data: " << chosen.toStdString();
+        } catch (const Exception& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("is the database itself"))) << e.message().toStdString();
+        }
+    }
+    EXPECT_EQ(raceDataRows(), 5);
+    EXPECT_TRUE(DatabaseBackup::existing(*db).isEmpty());
+
+    // Reading it would have dropped the program's hold on the file.
+    if (otherProgramReads(file, QStringLiteral("select count(*) from races")) == QStringLiteral("<no sqlite3>"))
+        return;
+    EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral("-wal")));
 }

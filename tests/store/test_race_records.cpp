@@ -1,4 +1,5 @@
 #include "store/DateTime.h"
+#include "store/Event.h"
 #include "store/Exception.h"
 #include "store/Race.h"
 #include "store/RaceText.h"
@@ -132,6 +133,21 @@ TEST_F(RaceRecords, TimerCodeIsMappedThroughTheEventTable)
     EXPECT_EQ(parsed(addNewRaceTemplate).event, "100 Metres");
     exec("insert into event (event, tg_event) values ('No event', '.......')");
     EXPECT_EQ(parsed(multiLineRace).event, "100 Metres");
+}
+
+TEST_F(RaceRecords, EmptyTimerCodeMatchesNoEvent)
+{
+    // An event whose timer code cell was emptied, and one never given a code.
+    exec("insert into event (event, tg_event) values ('200 Metres', '')");
+    exec("insert into event (event, tg_event) values ('100 Metres', null)");
+    EXPECT_EQ(parsed("10:00,18/05/24,7,LANE,U12G,,,,1,12.34,B01,").event, "");
+    EXPECT_EQ(parsed("10:00,18/05/24,7,LANE,U12G").event, "");
+    EXPECT_EQ(parsed("U12G          H1\nRace No.   042\n").event, "");
+
+    EVENT event;
+    event.event = "kept";
+    EXPECT_FALSE(event.lookup(*query, ""));
+    EXPECT_EQ(event.event, "kept");
 }
 
 TEST_F(RaceRecords, SingleLineAgeGroupsAndShortHeaders)
@@ -338,12 +354,31 @@ TEST(ResultTime, TimerTextToSeconds)
         const char* text;
         double seconds;
     } cases[] = {
-        {"12.34", 12.34}, {"88", 88},       {"09.87", 9.87},  {"9.87", 0.07},  {"00.00", 99999},
-        {"", 99999},      {"12:34", 12.34}, {"12.3", 12.03},  {"12.34s", 12.34}, {"12.34 04", 12.34},
-        {"12.", 12},      {"ab.34", 0.34},  {"12.3.4", 12.034}, {"00  C.T.K.   00", 99999},
+        // Seconds with an optional fraction, of any length.
+        {"12.34", 12.34}, {"88", 88}, {"09.87", 9.87}, {"9.87", 9.87}, {"125.30", 125.3}, {"12.3", 12.3},
+        {"3599.99", 3599.99}, {"0.5", 0.5}, {"7", 7},
+        // Minutes, a colon, two digits of seconds and an optional fraction.
+        {"2:05.30", 125.3}, {"12:01", 721}, {"0:59.99", 59.99}, {"1:00", 60}, {"10:00.5", 600.5},
+        // Only the leading digits, points and colons count.
+        {"12.34s", 12.34}, {"12.34 04", 12.34}, {"2:05.30 04", 125.3}, {"00  C.T.K.   00", 99999},
+        // Any other text by the first two characters and the hundredths.
+        {"12.", 12}, {"ab.34", 0.34}, {"12.3.4", 12.034}, {"2:5", 99999}, {"2:5.30", 0.003},
+        {"2:055", 0.55}, {"2:05.", 0.05}, {"1:02:03", 0.02}, {":05", 99999},
+        // Nothing, or zero, is no time.
+        {"00.00", 99999}, {"", 99999}, {"0", 99999}, {"0:00", 99999}, {"0.00", 99999},
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(RESULT::parseTime(c.text), c.seconds) << c.text;
+
+    // Every time the timer unit writes in its own form reads to the very
+    // same value as it always has: whole seconds plus hundredths x 0.01.
+    for (int whole = 0; whole < 100; ++whole)
+        for (int hundredths = 0; hundredths < 100; ++hundredths) {
+            const QByteArray text = QByteArray::number(whole).rightJustified(2, '0') + '.'
+                + QByteArray::number(hundredths).rightJustified(2, '0');
+            const double before = whole + hundredths * 0.01;
+            EXPECT_EQ(RESULT::parseTime(text), before == 0 ? 99999 : before) << text.constData();
+        }
 
     try {
         RESULT::parseTime("12.3.4.5");
@@ -390,7 +425,7 @@ TEST(ResultParse, MultiLineEndsAtAShortLine)
     ASSERT_TRUE(r.parseNext(rest, 1, false));
     EXPECT_EQ(r.place, "02");
     EXPECT_EQ(r.lane, "7x");
-    EXPECT_EQ(r.value, 99999); // "2.3     07x" after the first four columns
+    EXPECT_EQ(r.value, 2.3); // "2.3     07x" after the first four columns
     EXPECT_FALSE(r.parseNext(rest, 1, false));
     EXPECT_EQ(rest, "03  13.01    02");
 
@@ -449,6 +484,23 @@ TEST_F(RaceRecords, RacesInABurstOrAfterTheClockWentBackKeepDistinctKeys)
     EXPECT_EQ(process(addNewRaceTemplate), stored + 1);
     EXPECT_EQ(count("races"), 8);
     EXPECT_NE(early, stored);
+}
+
+TEST_F(RaceRecords, NewRaceNeverTakesTheKeyOfPlacesLeftBehind)
+{
+    // A deleted race leaves its places behind; a restart at the same clock
+    // step must not hand its key to the next race, which would show them.
+    const qint32 deleted = process("10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,2,12.56,B02,");
+    exec("update result set athlete_number = 101 where place = '1'");
+    exec("delete from races where race_id_pk = " + QByteArray::number(deleted));
+    RACE::setLastRaceId(0);
+
+    const qint32 fresh = process("10:01,18/05/24,6,LANE,U12G,200M,,,1,25.01,B03,");
+    EXPECT_NE(fresh, deleted);
+    EXPECT_EQ(rows("select place, value, lane, athlete_number is null from result where race_id_pk = "
+                   + QByteArray::number(fresh)),
+              (QList<QVariantList>{{QStringLiteral("1"), 25.01, QStringLiteral("B03"), 1}}));
+    EXPECT_EQ(scalar("select count(*) from result where race_id_pk = " + QByteArray::number(deleted)).toInt(), 2);
 }
 
 TEST_F(RaceRecords, RaceTextIsStoredWholeOrUpToTheFailingPlace)

@@ -51,6 +51,12 @@ public:
     // Lets the official pick an athlete for the current result and moves on.
     void chooseAthlete();
 
+    // Ends the edit of the race on show as a move to another row would: the
+    // cell editor's text is written and the row stored. Throws when the row
+    // cannot be stored, and the edit is then kept. Close, Completed, the
+    // close box and the opening of another race run it first.
+    void storePendingEdit();
+
     // The number that Add New Result continues from: the lane text from its
     // first digit on, the last character alone when no digit stands before
     // it, 0 for an empty lane. Throws EConvertError for a lane that gives no
@@ -108,10 +114,6 @@ private:
     // has stored, and the next scan goes into it.
     void refuseScan(const QString& warning);
     void restoreStoredNumber();
-    // Ends the edit of the race on show as a move to another row would: the
-    // cell editor's text is written and the row stored. Throws when the row
-    // cannot be stored, and the edit is then kept.
-    void storePendingEdit();
     // Re-reading the rows puts the grid's cursor in the first column; the
     // column the official works in stays selected.
     void keepSelectedColumn(const std::function<void()>& work);

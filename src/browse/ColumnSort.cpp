@@ -32,3 +32,20 @@ void markSortedColumn(DataGrid& grid, int& sortedColumn, int clickedColumn)
     grid.setColumnTitleBold(clickedColumn, true);
     sortedColumn = clickedColumn;
 }
+
+void markIndexInForce(DataGrid& grid, const QList<SortableColumn>& sortable, int& sortedColumn)
+{
+    const DataSet* ds = grid.dataSet();
+    if (sortedColumn < 0 || !ds)
+        return;
+    for (const SortableColumn& column : sortable) {
+        if (column.indexName != ds->IndexName())
+            continue;
+        if (grid.columnTitle(sortedColumn) == column.title + QLatin1Char('*'))
+            return; // marked already
+        for (int c = 0; c < grid.columnCount(); ++c)
+            if (grid.columnTitle(c) == column.title)
+                markSortedColumn(grid, sortedColumn, c);
+        return;
+    }
+}

@@ -22,3 +22,8 @@ bool sortByTitle(DataGrid& grid, const QList<SortableColumn>& sortable, int& sor
 // Unmarks the previously marked column (its bold title goes, and the "*"
 // marking added) and marks the clicked one: "*" appended, title bold.
 void markSortedColumn(DataGrid& grid, int& sortedColumn, int clickedColumn);
+
+// After the table was switched to another index without a title click:
+// when a column carries the mark, the mark goes to the column of the index
+// in force, so that the titles show the order of the rows.
+void markIndexInForce(DataGrid& grid, const QList<SortableColumn>& sortable, int& sortedColumn);

@@ -25,6 +25,10 @@ QString TMainForm::raceTitle() const
 
 void TMainForm::raceDBGridDblClick()
 {
+    // An empty list has no race to open; a race of id 0 would take results
+    // that belong to no race.
+    if (!m_raceTable->Active() || m_raceTable->IsEmpty())
+        return;
     RACE race;
     race.fromDataSet(*m_raceTable);
     openRace(race.race_id_pk, raceTitle());

@@ -147,6 +147,12 @@ void TathleteSelectForm::btnSurnameClick()
 
 void TathleteSelectForm::btnSelectClick()
 {
+    // An empty list offers nobody to pick: Select is then a Cancel, and the
+    // result row keeps its athlete.
+    if (AthleteTable->IsEmpty()) {
+        reject();
+        return;
+    }
     if (runGuarded([this] { selectedNumber = AthleteTable->FieldByName("number").AsInteger(); }))
         accept();
 }

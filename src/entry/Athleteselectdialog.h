@@ -23,7 +23,8 @@ public:
     ~TathleteSelectForm() override;
 
     // Shows the dialog modally; true when it ended with Select (or a
-    // double-click), and selectedNumber then holds the athlete picked.
+    // double-click) on an athlete, and selectedNumber then holds the athlete
+    // picked. On an empty list Select ends it as Cancel does.
     bool ShowModal();
     // How ShowModal runs the dialog; empty: a real modal loop. Tests answer
     // here in place of a person, since a real modal loop would wait for one.

@@ -14,6 +14,7 @@
 #include "store/Result.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QFrame>
@@ -38,6 +39,19 @@ constexpr double addedResultValue = 88.0;
 
 const QByteArray numberField = "athlete_number";
 const QByteArray valueField = "value";
+
+// A read longer than this is cut short in the warning.
+constexpr int shownReadLength = 20;
+
+const QList<SortableColumn>& sortableColumns()
+{
+    static const QList<SortableColumn> sortable{
+        {QStringLiteral("*Result ID"), "PrimaryKey"},
+        {QStringLiteral("*Performance"), "Value"},
+        {QStringLiteral("*Lane"), "Lane"},
+    };
+    return sortable;
+}
 
 QFont tahoma(int pixels, bool bold = false)
 {
@@ -121,6 +135,7 @@ TRaceDetailsForm::~TRaceDetailsForm()
     // passes the grid a Tab).
     resultDBGrid->keyPress = nullptr;
     resultDBGrid->keyDown = nullptr;
+    resultDBGrid->editRefused = nullptr;
     resultDBGrid->dblClick = nullptr;
     resultDBGrid->drawColumnCell = nullptr;
     resultDBGrid->titleClick = nullptr;
@@ -166,7 +181,14 @@ void TRaceDetailsForm::buildControls()
             column.width = std::max(timeWidth, titleMetrics.horizontalAdvance(column.title) + 16);
     resultDBGrid->setDataSet(m_resultTable.get(), columns);
 
+    // A scan goes to the Number column whichever cell is selected, so that
+    // it never lands in a time, lane or place; those are corrected with
+    // Enter or F2 first.
+    resultDBGrid->setEntryField(numberField);
     resultDBGrid->keyPress = [this](QChar& key) { resultDBGridKeyPress(key); };
+    resultDBGrid->editRefused = [this](int column, const QString& text, const QString&) {
+        return resultDBGridEditRefused(column, text);
+    };
     resultDBGrid->keyDown = [this](int& key, Qt::KeyboardModifiers modifiers) { resultDBGridKeyDown(key, modifiers); };
     resultDBGrid->dblClick = [this] { resultDBGridDblClick(); };
     resultDBGrid->drawColumnCell = [this](int row, int column) { return resultDBGridDrawColumnCell(row, column); };
@@ -275,24 +297,70 @@ void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
         key = QChar();
         const qint32 number = results.FieldByName(numberField).AsInteger();
         if (number == lastNumber) {
-            // Refused: the row keeps the repeated number in editing, and
-            // the next scan replaces it.
-            UiServices::current().beep();
-            if (m_timedError)
-                m_timedError->showWarning();
-        } else {
-            // Moving on stores the row; the last row is stored and keeps
-            // the cursor. A number the store refuses is not taken as the
-            // previous scan.
-            results.Post();
-            results.Next();
-            lastNumber = number;
+            refuseScan(TTimedErrorForm::sameNumberText());
+            return;
         }
+        // Moving on stores the row; the last row is stored and keeps the
+        // cursor. A number the store refuses is not taken as the previous
+        // scan.
+        results.CheckBrowseMode();
+        results.Next();
+        lastNumber = number;
         passOverNoTime();
         resultDBGrid->setSelectedField(numberField);
     }
     if (resultDBGrid->selectedField() == valueField)
         resultDBGrid->setSelectedField(numberField);
+}
+
+bool TRaceDetailsForm::resultDBGridEditRefused(int column, const QString& text)
+{
+    if (column != resultDBGrid->columnOf(numberField))
+        return false; // a time or lane typed by hand: the error box says why
+    // A read that is no athlete number is refused like a repeat: a box here
+    // would be dismissed unread by the Enter of the next scan.
+    const QString read = text.size() > shownReadLength ? text.left(shownReadLength) + QStringLiteral("...") : text;
+    refuseScan(QStringLiteral("\"%1\" is not an athlete number!").arg(read));
+    return true;
+}
+
+void TRaceDetailsForm::refuseScan(const QString& warning)
+{
+    UiServices::current().beep();
+    if (m_timedError)
+        m_timedError->showWarning(warning);
+    // Nothing of the refused scan stays in the row, so no later move can
+    // store it; passing over a place without a time then stores nothing.
+    restoreStoredNumber();
+    passOverNoTime();
+    resultDBGrid->setSelectedField(numberField);
+}
+
+void TRaceDetailsForm::restoreStoredNumber()
+{
+    DataSet& results = *m_resultTable;
+    if (results.state() != DataSet::State::Edit)
+        return;
+    // Cancel takes the whole row back to what is stored; a time, lane or
+    // place corrected by hand and not stored yet is put back.
+    QList<std::pair<int, QVariant>> corrected;
+    const int row = results.RecNo();
+    for (int f = 0; f < results.fields().size(); ++f) {
+        const DataSetField& field = results.fields()[f];
+        if (!field.lookup && field.kind != FieldKind::AutoIncrement && field.name != numberField)
+            corrected.append({f, results.value(row, f)});
+    }
+    results.Cancel();
+    for (const auto& [field, value] : corrected)
+        if (results.value(row, field) != value)
+            results.setFieldValue(field, value);
+}
+
+void TRaceDetailsForm::storePendingEdit()
+{
+    resultDBGrid->writeCellEditor(); // a refused text has been answered
+    if (m_resultTable->Active())
+        m_resultTable->CheckBrowseMode();
 }
 
 void TRaceDetailsForm::resultDBGridKeyDown(int& key, Qt::KeyboardModifiers)
@@ -315,23 +383,16 @@ void TRaceDetailsForm::chooseAthlete()
     // it would add a result that belongs to no race.
     if (!results.Active() || results.IsEmpty())
         return;
-    finishCellEdit();
+    // Digits typed before Tab are not meant: Cancel leaves the row as it
+    // was, and a pick replaces them.
+    resultDBGrid->discardCellEditor();
     if (!m_athleteSelect || !m_athleteSelect->ShowModal())
         return;
     results.Edit();
     results.setFieldValue(numberField, m_athleteSelect->selectedNumber);
-    results.Post();
+    results.CheckBrowseMode();
     results.Next();
     resultDBGrid->setSelectedField(numberField);
-}
-
-void TRaceDetailsForm::finishCellEdit()
-{
-    // Taking the focus from the cell editor has the grid write it into the
-    // row and close it, so that nothing typed there lands on a row later.
-    const QWidget* focus = QApplication::focusWidget();
-    if (focus && focus != resultDBGrid && resultDBGrid->isAncestorOf(focus))
-        resultDBGrid->setFocus();
 }
 
 qint32 TRaceDetailsForm::laneNumber(const QByteArray& lane)
@@ -383,12 +444,15 @@ void TRaceDetailsForm::btnNewResultClick()
             results.Refresh();
             results.Last();
         });
+        // The rows are in Result ID order now, whichever title was marked.
+        markIndexInForce(*resultDBGrid, sortableColumns(), sortedColumn);
     });
 }
 
 void TRaceDetailsForm::btnCompletedClick()
 {
     runGuarded([this] {
+        storePendingEdit();
         RACE::markCompleted(m_query, raceId);
         if (racesChanged)
             racesChanged();
@@ -398,7 +462,19 @@ void TRaceDetailsForm::btnCompletedClick()
 
 void TRaceDetailsForm::btnCloseClick()
 {
-    hide();
+    if (runGuarded([this] { storePendingEdit(); }))
+        hide();
+}
+
+void TRaceDetailsForm::closeEvent(QCloseEvent* event)
+{
+    // The close box, like Close, stores the edit first; a row that cannot
+    // be stored keeps the window open with the edit, and the error says why.
+    if (!runGuarded([this] { storePendingEdit(); })) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 std::optional<QColor> TRaceDetailsForm::resultDBGridDrawColumnCell(int row, int column) const
@@ -415,19 +491,14 @@ std::optional<QColor> TRaceDetailsForm::resultDBGridDrawColumnCell(int row, int 
 
 void TRaceDetailsForm::resultDBGridTitleClick(int column)
 {
-    static const QList<SortableColumn> sortable{
-        {QStringLiteral("*Result ID"), "PrimaryKey"},
-        {QStringLiteral("*Performance"), "Value"},
-        {QStringLiteral("*Lane"), "Lane"},
-    };
-    keepSelectedColumn([&] { sortByTitle(*resultDBGrid, sortable, sortedColumn, column); });
+    keepSelectedColumn([&] { sortByTitle(*resultDBGrid, sortableColumns(), sortedColumn, column); });
 }
 
 void TRaceDetailsForm::keepSelectedColumn(const std::function<void()>& work)
 {
-    // A cell editor that still had the focus when the rows are read again
-    // would hand the grid a Tab as it closes, which picks an athlete here.
-    finishCellEdit();
+    // The edit of the rows on show is stored before they are read again, in
+    // its own race and place.
+    storePendingEdit();
     const QByteArray field = resultDBGrid->currentIndex().isValid() ? resultDBGrid->selectedField() : numberField;
     try {
         work();

@@ -51,6 +51,12 @@ public:
     // Lets the official pick an athlete for the current result and moves on.
     void chooseAthlete();
 
+    // Ends the edit of the race on show as a move to another row would: the
+    // cell editor's text is written and the row stored. Throws when the row
+    // cannot be stored, and the edit is then kept. Close, Completed, the
+    // close box and the opening of another race run it first.
+    void storePendingEdit();
+
     // The number that Add New Result continues from: the lane text from its
     // first digit on, the last character alone when no digit stands before
     // it, 0 for an empty lane. Throws EConvertError for a lane that gives no
@@ -83,6 +89,7 @@ public:
 
     // Grid handlers.
     void resultDBGridKeyPress(QChar& key);
+    bool resultDBGridEditRefused(int column, const QString& text);
     void resultDBGridKeyDown(int& key, Qt::KeyboardModifiers modifiers);
     void resultDBGridDblClick();
     std::optional<QColor> resultDBGridDrawColumnCell(int row, int column) const;
@@ -96,18 +103,20 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
     QWidget* buildBottomPanel();
     // Moves on from the current row past the places without a time.
     void passOverNoTime();
+    // Beeps and shows the warning; the row gets back the athlete number it
+    // has stored, and the next scan goes into it.
+    void refuseScan(const QString& warning);
+    void restoreStoredNumber();
     // Re-reading the rows puts the grid's cursor in the first column; the
     // column the official works in stays selected.
     void keepSelectedColumn(const std::function<void()>& work);
-    // Writes what the cell editor holds into the row and closes the editor.
-    void finishCellEdit();
-    // Runs a handler's work and shows what it throws.
 
     Query& m_query;
     TTimedErrorForm* m_timedError = nullptr;

@@ -1,9 +1,11 @@
 #include "entry/Timederror.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -33,7 +35,7 @@ TTimedErrorForm::TTimedErrorForm(QWidget* parent)
     Image1->setPixmap(errorPicture());
     Image1->setFixedSize(pictureSize, pictureSize);
 
-    Label1 = new QLabel(QStringLiteral("Same athlete number entered twice in a row!"), this);
+    Label1 = new QLabel(sameNumberText(), this);
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(16);
     Label1->setFont(font);
@@ -74,10 +76,29 @@ QPixmap TTimedErrorForm::errorPicture()
     return picture;
 }
 
+QString TTimedErrorForm::sameNumberText()
+{
+    return QStringLiteral("Same athlete number entered twice in a row!");
+}
+
 void TTimedErrorForm::showWarning()
 {
+    showWarning(sameNumberText());
+}
+
+void TTimedErrorForm::showWarning(const QString& text)
+{
+    if (Label1->text() != text) {
+        Label1->setText(text);
+        setFixedSize(clientSize.expandedTo(layout()->sizeHint()));
+    }
+    QWidget* active = QApplication::activeWindow();
     show(); // no show handling while already visible: the second runs on
     raise();
+    // Where the platform activates every window shown, the window the
+    // scans go to gets the keyboard back at once.
+    if (active && active != this)
+        active->activateWindow();
 }
 
 void TTimedErrorForm::showEvent(QShowEvent* event)

@@ -16,8 +16,12 @@ public:
     explicit TTimedErrorForm(QWidget* parent = nullptr);
 
     // Shows the warning, or only brings it to the front while it is still
-    // visible: a repeat within the second does not lengthen it.
+    // visible: a repeat within the second does not lengthen it. The text
+    // is the repeat's unless another is given.
     void showWarning();
+    void showWarning(const QString& text);
+
+    static QString sameNumberText();
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;

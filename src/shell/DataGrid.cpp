@@ -4,6 +4,7 @@
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,8 +12,23 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
-// Paints cells with the background a handler chose, and hands the keys
-// typed into a cell editor to the grid first.
+namespace {
+
+// The character a key types; none for keys that type nothing and for
+// Ctrl combinations.
+QChar typedCharacter(const QKeyEvent* event)
+{
+    const QString text = event->text();
+    if (text.isEmpty() || !text[0].isPrint() || (event->modifiers() & Qt::ControlModifier))
+        return {};
+    return text[0];
+}
+
+} // namespace
+
+// Paints cells with the background a handler chose, writes an editor's
+// text into the row (keeping a refusal for the grid to answer), and hands
+// the keys typed into a cell editor to the grid first.
 class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(DataGrid* grid)
@@ -24,15 +40,19 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const GridColumn& column = m_grid->m_model.columns()[index.column()];
+        QWidget* editor = nullptr;
         if (!column.pickList.isEmpty()) {
             auto* box = new QComboBox(parent);
             box->addItems(column.pickList);
             box->setFont(m_grid->font());
-            return box;
+            editor = box;
+        } else {
+            editor = QStyledItemDelegate::createEditor(parent, option, index);
+            if (auto* line = qobject_cast<QLineEdit*>(editor))
+                line->setAlignment(column.alignment);
         }
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setAlignment(column.alignment);
+        m_grid->m_editor = editor;
+        m_grid->m_editorIndex = index;
         return editor;
     }
 
@@ -48,18 +68,17 @@ public:
 
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
     {
-        bool written = true;
+        QString text;
         if (auto* box = qobject_cast<QComboBox*>(editor))
-            written = model->setData(index, box->currentText(), Qt::EditRole);
+            text = box->currentText();
         else if (auto* line = qobject_cast<QLineEdit*>(editor))
-            written = model->setData(index, line->text(), Qt::EditRole);
+            text = line->text();
         else
-            QStyledItemDelegate::setModelData(editor, model, index);
-        if (!written) {
-            m_grid->m_commitFailed = true;
-            if (const QString error = m_grid->m_model.takeError(); !error.isEmpty())
-                m_grid->showFailure(error);
-        }
+            return QStyledItemDelegate::setModelData(editor, model, index);
+        // The refusal is answered when the editor has closed: the answer may
+        // move the cursor, which an open editor would take as a commit.
+        if (!model->setData(index, text, Qt::EditRole))
+            m_grid->m_refusal = DataGrid::Refusal{index.column(), text, m_grid->m_model.takeError()};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -91,21 +110,12 @@ public:
             QStyledItemDelegate::paint(painter, opt, index);
     }
 
-    void commitAndClose(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
-    {
-        if (hint != QAbstractItemDelegate::RevertModelCache)
-            emit commitData(editor);
-        emit closeEditor(editor, hint);
-    }
-
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
-        if (event->type() == QEvent::KeyPress) {
-            if (auto* editor = qobject_cast<QWidget*>(object))
-                if (m_grid->editorKey(editor, static_cast<QKeyEvent*>(event)))
-                    return true;
-        }
+        if (event->type() == QEvent::KeyPress && object == m_grid->m_editor
+            && m_grid->keyAction(static_cast<QKeyEvent*>(event)))
+            return true;
         return QStyledItemDelegate::eventFilter(object, event);
     }
 
@@ -278,7 +288,147 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     }
 }
 
-void DataGrid::enterPressed(bool fromEditor)
+bool DataGrid::isEditing() const
+{
+    return m_editor && state() == QAbstractItemView::EditingState;
+}
+
+bool DataGrid::writeCellEditor()
+{
+    if (!isEditing())
+        return true;
+    QWidget* editor = m_editor;
+    m_delegate->setModelData(editor, &m_model, m_editorIndex);
+    const bool written = !m_refusal;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return written;
+}
+
+void DataGrid::discardCellEditor()
+{
+    if (isEditing())
+        closeEditor(m_editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTableView::closeEditor(editor, hint);
+    if (editor == m_editor)
+        m_editor = nullptr;
+    if (m_refusal)
+        answer(*std::exchange(m_refusal, std::nullopt));
+}
+
+void DataGrid::answer(const Refusal& refusal)
+{
+    bool answered = false;
+    if (editRefused && !runGuarded([&] { answered = editRefused(refusal.column, refusal.text, refusal.reason); }))
+        return;
+    if (!answered && !refusal.reason.isEmpty())
+        showFailure(refusal.reason);
+}
+
+bool DataGrid::event(QEvent* event)
+{
+    // Keys reach the grid here before Qt would turn a Tab into a move of
+    // the focus.
+    if (event->type() == QEvent::KeyPress && keyAction(static_cast<QKeyEvent*>(event)))
+        return true;
+    return QTableView::event(event);
+}
+
+bool DataGrid::keyAction(QKeyEvent* event)
+{
+    if (keyDown) {
+        int key = event->key();
+        runGuarded([&] { keyDown(key, event->modifiers()); });
+        if (key == 0)
+            return true;
+    }
+    return isEditing() ? editingKey(event) : browsingKey(event);
+}
+
+bool DataGrid::browsingKey(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        enterPressed(true);
+        return true;
+    case Qt::Key_Escape:
+        cancelRowEdit();
+        return true;
+    case Qt::Key_Delete:
+        if (event->modifiers() & Qt::ControlModifier) {
+            deleteCurrentRow();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    if (const QChar key = typedCharacter(event); !key.isNull()) {
+        typeIntoCell(key);
+        return true;
+    }
+    return false; // moves, F2 and Tab: the table's own
+}
+
+bool DataGrid::editingKey(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (writeCellEditor())
+            enterPressed(false);
+        return true;
+    case Qt::Key_Escape:
+        discardCellEditor();
+        cancelRowEdit();
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (qobject_cast<QComboBox*>(m_editor))
+            return false; // the pick list's own choice keys
+        if (writeCellEditor())
+            QTableView::keyPressEvent(event);
+        return true;
+    default:
+        break;
+    }
+    if (QChar key = typedCharacter(event); !key.isNull() && keyPress) {
+        runGuarded([&] { keyPress(key); });
+        return key.isNull();
+    }
+    return false; // the editor's own
+}
+
+void DataGrid::typeIntoCell(QChar key)
+{
+    if (!m_entryField.isEmpty())
+        setSelectedField(m_entryField);
+    if (keyPress) {
+        runGuarded([&] { keyPress(key); });
+        if (key.isNull())
+            return;
+    }
+    const QModelIndex cell = currentIndex();
+    if (!cell.isValid() || !(m_model.flags(cell) & Qt::ItemIsEditable)
+        || !edit(cell, QAbstractItemView::EditKeyPressed, nullptr) || !m_editor)
+        return;
+    // The character replaces the cell's text; in a pick list it chooses the
+    // first choice that begins with it.
+    if (auto* line = qobject_cast<QLineEdit*>(m_editor)) {
+        line->setText(QString(key));
+    } else if (auto* box = qobject_cast<QComboBox*>(m_editor)) {
+        if (const int i = box->findText(QString(key), Qt::MatchStartsWith); i >= 0)
+            box->setCurrentIndex(i);
+    }
+}
+
+void DataGrid::enterPressed(bool browsing)
 {
     DataSet* ds = dataSet();
     const int row = ds ? ds->RecNo() : -1;
@@ -287,127 +437,28 @@ void DataGrid::enterPressed(bool fromEditor)
     if (keyPress)
         runGuarded([&] { keyPress(key); });
     const bool moved = !ds || ds->RecNo() != row || selectedColumn() != column;
-    // The grid's own answer to Enter: it opens the cell editor; Enter in
-    // the editor has already closed it.
-    if (!fromEditor && !key.isNull() && !moved && currentIndex().isValid())
+    // The grid's own answer to Enter while browsing: it opens the cell
+    // editor.
+    if (browsing && !key.isNull() && !moved && currentIndex().isValid())
         edit(currentIndex());
 }
 
-bool DataGrid::editorKey(QWidget* editor, QKeyEvent* event)
+void DataGrid::cancelRowEdit()
 {
-    if (keyDown) {
-        int key = event->key();
-        runGuarded([&] { keyDown(key, event->modifiers()); });
-        if (key == 0)
-            return true;
-    }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_commitFailed = false;
-        m_delegate->commitAndClose(editor, QAbstractItemDelegate::NoHint);
-        setFocus();
-        // A text the row refused was shown as an error; the Enter that
-        // ended it is not passed on as if the row's old value were meant.
-        if (!m_commitFailed)
-            enterPressed(true);
-        return true;
-    case Qt::Key_Escape:
-        m_delegate->commitAndClose(editor, QAbstractItemDelegate::RevertModelCache);
-        setFocus();
-        if (DataSet* ds = dataSet(); ds && ds->state() != DataSet::State::Browse)
-            runGuarded([&] { ds->Cancel(); });
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-        if (qobject_cast<QComboBox*>(editor))
-            return false; // the pick list's own choice keys
-        m_delegate->commitAndClose(editor, QAbstractItemDelegate::NoHint);
-        setFocus();
-        QTableView::keyPressEvent(event);
-        return true;
-    default:
-        break;
-    }
-    if (!event->text().isEmpty() && event->text()[0].isPrint() && keyPress) {
-        QChar key = event->text()[0];
-        runGuarded([&] { keyPress(key); });
-        if (key.isNull())
-            return true;
-    }
-    return false;
-}
-
-bool DataGrid::event(QEvent* event)
-{
-    // Tab reaches a widget before its key handler, as a move of the focus;
-    // the user's Tab goes to keyDown here, once.
-    if (event->type() == QEvent::KeyPress && keyDown) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            int code = key->key();
-            runGuarded([&] { keyDown(code, key->modifiers()); });
-            if (code == 0)
-                return true;
-        }
-    }
-    return QTableView::event(event);
+    if (DataSet* ds = dataSet(); ds && ds->Active() && ds->state() != DataSet::State::Browse)
+        runGuarded([&] { ds->Cancel(); });
 }
 
 bool DataGrid::focusNextPrevChild(bool next)
 {
-    // Qt moves the focus inside an item view by sending it a Tab of its own
-    // (when a cell editor goes away, for one); that is no key of the user's.
-    m_movingFocus = true;
-    const bool moved = QTableView::focusNextPrevChild(next);
-    m_movingFocus = false;
-    return moved;
-}
-
-void DataGrid::keyPressEvent(QKeyEvent* event)
-{
-    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
-    if (keyDown && !m_movingFocus && !tab) {
-        int key = event->key();
-        runGuarded([&] { keyDown(key, event->modifiers()); });
-        if (key == 0)
-            return;
+    // A cell editor that goes away while it has the focus hands the focus
+    // on as if Tab were pressed, which a table takes as a move to the next
+    // column. The focus stays with the grid, the cursor where it is.
+    if (const QWidget* focus = QApplication::focusWidget(); focus && focus != this && isAncestorOf(focus)) {
+        setFocus();
+        return true;
     }
-    DataSet* ds = dataSet();
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        enterPressed(false);
-        return;
-    case Qt::Key_Escape:
-        if (ds && ds->Active() && ds->state() != DataSet::State::Browse)
-            runGuarded([&] { ds->Cancel(); });
-        return;
-    case Qt::Key_Delete:
-        if (event->modifiers() & Qt::ControlModifier) {
-            deleteCurrentRow();
-            return;
-        }
-        break;
-    default:
-        break;
-    }
-    const QString text = event->text();
-    const bool printable = !text.isEmpty() && text[0].isPrint() && !(event->modifiers() & Qt::ControlModifier);
-    if (printable && currentIndex().isValid() && (m_model.flags(currentIndex()) & Qt::ItemIsEditable)) {
-        // The grid opens the cell editor and passes it the key, which the
-        // editor hands to keyPress.
-        QTableView::keyPressEvent(event);
-        return;
-    }
-    if (printable && keyPress) {
-        QChar key = text[0];
-        runGuarded([&] { keyPress(key); });
-        return;
-    }
-    QTableView::keyPressEvent(event);
+    return QTableView::focusNextPrevChild(next);
 }
 
 void DataGrid::mouseDoubleClickEvent(QMouseEvent* event)

@@ -2,6 +2,8 @@
 
 #include "shell/DataSetModel.h"
 
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QTableView>
 
 #include <functional>
@@ -10,21 +12,37 @@
 class DataSet;
 class GridDelegate;
 
-// The data grid over a dataset, shared by every window: in-place editing
-// (typing a character opens the cell editor with it, Enter writes the edit
-// into the row, moving to another row posts it, Escape abandons an edit or
-// an inserted row), titles, a row indicator, resizable columns, a selection
-// that stays visible, and "Delete record?" before a row is deleted.
+// The data grid over a dataset, shared by every window: in-place editing,
+// titles, a row indicator, resizable columns, a selection that stays
+// visible, and "Delete record?" before a row is deleted.
+//
+// What a key does depends on whether a cell editor is open; keyAction says
+// it in one place:
+// - browsing: a character opens the editor of the current cell (of the
+//   entry column, when the window named one) with the character in it;
+//   Enter opens the editor; F2 opens it with the cell's text; Escape
+//   abandons the row's edit; Ctrl+Delete deletes the row after asking;
+//   arrows, Tab and the rest move as in any table;
+// - editing: Enter writes the text into the row and closes the editor;
+//   Up, Down, PageUp and PageDown write it and move; Escape closes it
+//   without writing and abandons the row's edit;
+// - after a refusal (the row refused the editor's text): the refusal is
+//   answered and the key that ended the text goes no further.
+// Moving to another row posts the row left.
 //
 // Handlers, in the way the windows bind them:
 // - drawColumnCell may choose a cell's background; text, alignment and font
 //   colour stay as the grid chose them, also for the selected cell;
 // - titleClick gets the clicked column;
+// - keyDown gets every key pressed in the grid or its cell editor (Qt key
+//   codes), Tab included, before the grid acts on it; setting 0 swallows it;
 // - keyPress gets every character typed in the grid or its cell editor
 //   (Enter as '\r'); for Enter it runs after the edit was written into the
 //   row. Setting the character to 0 swallows it;
-// - keyDown gets the keys pressed (Qt key codes); setting 0 swallows it;
-// - dblClick runs on a double-click in the cells.
+// - dblClick runs on a double-click in the cells;
+// - editRefused gets the column, the text and the reason when the row
+//   refuses what a cell editor held; true means the window answered it,
+//   false leaves it to the standard error box.
 class DataGrid : public QTableView {
     Q_OBJECT
 
@@ -48,6 +66,18 @@ public:
     QByteArray selectedField() const;
     void setSelectedField(const QByteArray& field);
 
+    // The column that characters typed while no cell editor is open go to,
+    // in the current row; empty (the default): the current cell.
+    void setEntryField(const QByteArray& field) { m_entryField = field; }
+
+    bool isEditing() const;
+    // Writes the open cell editor's text into the row and closes the
+    // editor. False when the row refused the text; the refusal has then
+    // been answered. True when no editor was open.
+    bool writeCellEditor();
+    // Closes the open cell editor without writing its text.
+    void discardCellEditor();
+
     // The value of a field in a given row, for cell-painting handlers.
     QVariant cellValue(int row, const QByteArray& field) const;
 
@@ -60,26 +90,44 @@ public:
     std::function<void(QChar& key)> keyPress;
     std::function<void(int& key, Qt::KeyboardModifiers modifiers)> keyDown;
     std::function<void()> dblClick;
+    std::function<bool(int column, const QString& text, const QString& reason)> editRefused;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool focusNextPrevChild(bool next) override;
-    bool event(QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class GridDelegate;
 
-    // Called by the cell editor; true when the key was taken care of.
-    bool editorKey(QWidget* editor, QKeyEvent* event);
-    void enterPressed(bool fromEditor);
+    // A text the row refused, answered once its editor is gone.
+    struct Refusal {
+        int column;
+        QString text;
+        QString reason;
+    };
+
+    // Every key the user presses in the grid or its cell editor; true when
+    // the key was taken care of.
+    bool keyAction(QKeyEvent* event);
+    bool browsingKey(QKeyEvent* event);
+    bool editingKey(QKeyEvent* event);
+    // A character typed while browsing opens the cell editor with it.
+    void typeIntoCell(QChar key);
+    // keyPress for Enter; while browsing the grid then opens the editor.
+    void enterPressed(bool browsing);
+    void cancelRowEdit();
+    void answer(const Refusal& refusal);
     void followDataSet();
     void showFailure(const QString& message);
 
     DataSetModel m_model;
     GridDelegate* m_delegate = nullptr;
+    QPointer<QWidget> m_editor;
+    QPersistentModelIndex m_editorIndex;
+    std::optional<Refusal> m_refusal;
+    QByteArray m_entryField;
     bool m_following = false;
-    bool m_commitFailed = false; // the last edit written into the row was refused
-    bool m_movingFocus = false;  // Qt moves the focus by a Tab of its own
 };

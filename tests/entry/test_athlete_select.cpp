@@ -98,14 +98,21 @@ TEST_F(AthleteSelectTest, SelectAndDoubleClickReturnTheRowsNumberAndCancelReturn
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(dialog->selectedNumber, 0);
 
-    // An empty list gives athlete number 0.
+    // Select and a double-click on an empty list do what Cancel does.
     showDialog();
     dialog->edtSurname->setText("zz");
     dialog->btnSurname->click();
     ASSERT_EQ(surnames().size(), 0);
     dialog->btnSelect->click();
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(dialog->selectedNumber, 0);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->isVisible());
+
+    showDialog();
+    dialog->edtSurname->setText("zz");
+    dialog->btnSurname->click();
+    QTest::mouseDClick(grid1()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(AthleteSelectTest, RowsAreColouredByGender)

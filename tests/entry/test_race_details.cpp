@@ -220,4 +220,82 @@ TEST_F(RaceDetailsTest, SortingByPerformanceKeepsTheRaceAndPutsNoTimesLast)
     EXPECT_EQ(results.IndexName(), "Lane");
 }
 
+TEST_F(RaceDetailsTest, APendingEditIsStoredInItsOwnRaceBeforeCloseCompletedOrAnotherRace)
+{
+    const qint32 a = storeRace(raceLine({"12.10", "12.20"}));
+    const qint32 b = storeRace(raceLine({"13.10", "13.20"}));
+    const qint32 c = storeRace(raceLine({"14.10", "14.20"}));
+    auto column = [&](const QByteArray& field, qint32 race) {
+        QStringList out;
+        for (const QVariantList& row : rows("SELECT " + field + " FROM result WHERE race_id_pk = "
+                                            + QByteArray::number(race) + " ORDER BY result_id_pk"))
+            out << row[0].toString();
+        return out;
+    };
+
+    // A time corrected by hand, still in editing when Close is pressed.
+    open(a);
+    grid->setSelectedField("value");
+    pressKey(grid, Qt::Key_F2);
+    scan(grid, "11.95");
+    ASSERT_EQ(form->resultTable().state(), DataSet::State::Edit);
+    form->btnClose->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(column("value", a), (QStringList{"11.95", "12.2"}));
+
+    // A number typed without Enter when Completed is pressed.
+    open(b);
+    pressKey(grid, Qt::Key_Down);
+    typeKeys(grid, "104");
+    form->btnCompleted->click();
+    EXPECT_EQ(storedNumbers(b), (QStringList{"", "104"}));
+    EXPECT_EQ(column("value", b), (QStringList{"13.1", "13.2"}));
+
+    // A lane in editing when another race is opened, and one when the
+    // window's close box is used.
+    open(c);
+    grid->setSelectedField("lane");
+    pressKey(grid, Qt::Key_F2);
+    scan(grid, "Z9");
+    form->openForRace(a, "Race 7");
+    EXPECT_EQ(column("lane", c), (QStringList{"Z9", "B02"}));
+    grid->setSelectedField("lane");
+    pressKey(grid, Qt::Key_F2);
+    scan(grid, "Q1");
+    form->close();
+    EXPECT_EQ(column("lane", a), (QStringList{"Q1", "B02"}));
+
+    open(c);
+    pressKey(grid, Qt::Key_Down);
+    pressKey(grid, Qt::Key_Up);
+    EXPECT_EQ(column("value", a), (QStringList{"11.95", "12.2"}));
+    EXPECT_EQ(column("value", b), (QStringList{"13.1", "13.2"}));
+    EXPECT_EQ(column("value", c), (QStringList{"14.1", "14.2"}));
+    EXPECT_EQ(column("lane", b), (QStringList{"B01", "B02"}));
+    EXPECT_EQ(column("lane", c), (QStringList{"Z9", "B02"}));
+    EXPECT_EQ(storedNumbers(a), (QStringList{"", ""}));
+    EXPECT_EQ(storedNumbers(c), (QStringList{"", ""}));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(RaceDetailsTest, AfterAddNewResultTheSortMarkShowsTheResultIdOrder)
+{
+    const qint32 race = storeRace(raceLine({"12.50", "11.90"}));
+    open(race);
+    const int performance = grid->columnOf("value");
+    const int resultId = grid->columnOf("result_id_pk");
+    grid->titleClick(performance);
+    ASSERT_EQ(grid->columnTitle(performance), "*Performance*");
+
+    form->btnNewResult->click();
+    EXPECT_EQ(form->resultTable().IndexName(), "PrimaryKey");
+    EXPECT_EQ(grid->columnTitle(resultId), "*Result ID*");
+    EXPECT_TRUE(grid->columnTitleBold(resultId));
+    EXPECT_EQ(grid->columnTitle(performance), "*Performance");
+    EXPECT_FALSE(grid->columnTitleBold(performance));
+
+    grid->titleClick(performance);
+    EXPECT_EQ(form->resultTable().IndexName(), "Value") << "the Performance title sorts again";
+}
+
 } // namespace

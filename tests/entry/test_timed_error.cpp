@@ -62,4 +62,9 @@ TEST(TimedErrorLayout, TheWholeWarningFitsWhateverFontStandsIn)
     QApplication::processEvents();
     EXPECT_GE(form.Label1->width(), metrics.horizontalAdvance(form.Label1->text()));
     EXPECT_GE(form.width(), 391);
+
+    // A longer warning, naming what the reader read, fits as well.
+    form.showWarning(QStringLiteral("\"WWWWWWWWWWWWWWWWWWWW...\" is not an athlete number!"));
+    QApplication::processEvents();
+    EXPECT_GE(form.Label1->width(), metrics.horizontalAdvance(form.Label1->text()));
 }

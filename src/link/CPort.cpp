@@ -186,6 +186,7 @@ void TComPort::Open()
             throw;
         }
     }
+    m_carrierWait.restart();
     if (FOnOpen)
         FOnOpen(this);
 }

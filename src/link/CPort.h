@@ -3,6 +3,7 @@
 #include "link/Async.h"
 #include "link/ComSettings.h"
 #include "link/ComTypes.h"
+#include "link/LineWatch.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -153,6 +154,10 @@ public:
     int ReadStr(QByteArray& Str, int Count);
     void AbortAllAsync();
 
+    // The owner's wait for a Bluetooth link's carrier detect; every Open
+    // gives the link its full time again.
+    ComCarrierWait& CarrierWait() { return m_carrierWait; }
+
     // The event thread while open, for diagnostics; none when closed or
     // when Events is empty.
     TComThread* EventThread() const { return FEventThread.get(); }
@@ -258,5 +263,6 @@ private:
     termios m_applied {};       // the last settings the device took
     int m_appliedRate = 0;
     ComActiveTimeouts m_activeTimeouts;
+    ComCarrierWait m_carrierWait;
     bool m_closing = false;
 };

@@ -185,9 +185,12 @@ protected:
 private:
     friend class TComThread;
 
-    // The line settings last applied, to go back to when a change is refused.
-    struct AppliedFields {
-        bool valid = false;
+    // The settings the port last took: the line's while open; while closed,
+    // those that passed the checks Linux makes of any line. A change that is
+    // refused, whichever way it came in (a setter, or a settings object
+    // changed in place), is not kept: the port goes back to these, so that
+    // it runs, and opens again, as it did.
+    struct TakenSettings {
         TBaudRate baudRate = br9600;
         TDataBits dataBits = dbEight;
         TStopBits stopBits = sbOneStopBit;
@@ -195,31 +198,15 @@ private:
         unsigned char eventChar = 0;
         TComParity parity;
         TComFlowControl flowControl;
+        TComBuffer buffer;
     };
-    AppliedFields m_good;
-    void restoreAppliedFields();
-
-    // A buffer or timeout setting the port refuses is not kept: the port
-    // goes on with the one it had, and the refusal goes on to the caller.
-    // (Line settings are put back by ApplyDCB itself.)
-    template <typename Setting, typename Apply>
-    void keepIfApplied(Setting& field, const Setting& value, Apply apply)
-    {
-        Setting before;
-        before.Assign(field);
-        field.Assign(value);
-        try {
-            apply();
-        } catch (...) {
-            field.Assign(before);
-            throw;
-        }
-    }
+    TakenSettings m_taken;
 
     void DispatchFlag(std::uint32_t flag);
     int transferCode(const TAsync& async) const;
     void progress(TAsync& async);
     void endTransfer(TAsync& async);
+    void setLine();
     void applyLine(const termios& wanted, int rate);
 
     std::unique_ptr<TComThread> FEventThread;
@@ -259,9 +246,7 @@ private:
     std::shared_ptr<ComReceiveQueue> m_queue;
     std::shared_ptr<ComErrorState> m_errors;
     std::shared_ptr<ComAsyncList> m_asyncs;
-    termios m_original {};      // the device's settings before Open
-    termios m_applied {};       // the last settings the device took
-    int m_appliedRate = 0;
+    termios m_original {}; // the device's settings before Open
     ComActiveTimeouts m_activeTimeouts;
     ComCarrierWait m_carrierWait;
     bool m_closing = false;

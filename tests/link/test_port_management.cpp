@@ -233,7 +233,7 @@ TEST_F(PortManagement, ComsSetupConfirmedTakesEffectAtOnceAndIsSaved)
     ASSERT_TRUE(eventually([&] { return races() == 1; }));
 }
 
-TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeIsSaved)
+TEST_F(PortManagement, ASettingTheLineRefusesStopsTheLineSettingsAndTheRestIsSaved)
 {
     ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand));
     // A pseudo-terminal keeps eight data bits whatever it is told.
@@ -241,6 +241,7 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
         dialog.ComboBox1->setCurrentIndex(COM12);
         dialog.ComboBox2->setCurrentIndex(br115200);
         dialog.ComboBox4->setCurrentIndex(dbSeven);
+        dialog.cbBluetoothConnection->setChecked(true);
         dialog.edPortName->setText("Finish");
         return true;
     };
@@ -253,11 +254,13 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
     EXPECT_TRUE(main->comPortA->Connected());
     EXPECT_TRUE(main->Timer1->isActive());
     EXPECT_EQ(main->comPortA->Port(), COM12);
-    EXPECT_TRUE(main->comPortA->PortName().isEmpty());
+    // The name and the Bluetooth flag are no line settings: they are taken.
+    EXPECT_EQ(main->comPortA->PortName(), "Finish");
     const QByteArray saved = settingsText();
     EXPECT_TRUE(saved.contains("port=COM12\n"));
     EXPECT_TRUE(saved.contains("baud=115200\n"));
-    EXPECT_TRUE(saved.contains("portname=\n"));
+    EXPECT_TRUE(saved.contains("bluetooth=1\n"));
+    EXPECT_TRUE(saved.contains("portname=Finish\n"));
 
     // Data bits are not settings of the file: a new start has eight again.
     ASSERT_NO_FATAL_FAILURE(restart(Clock::ByHand));
@@ -265,6 +268,34 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
     EXPECT_EQ(main->comPortA->BaudRate(), br115200);
     EXPECT_EQ(main->comPortA->DataBits(), dbEight);
     EXPECT_TRUE(main->comPortA->Connected());
+}
+
+TEST_F(PortManagement, ComsSetupOnAClosedPortRefusesWhatNoLineCanHaveAndTheNextCheckOpensIt)
+{
+    ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand));
+    unitA->unplug();
+    main->Timer1Timer();
+    ASSERT_FALSE(main->comPortA->Connected());
+    TSerialFrm::runModal = [](TSerialFrm& dialog) {
+        dialog.SpeedButton2->click(); // Linux has no DTR/DSR handshake
+        dialog.edPortName->setText("Finish");
+        return true;
+    };
+    main->btnComsSetupA->click();
+
+    // As for an open port.
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith("Port A cannot use the settings chosen")) << ui.errors[0].toStdString();
+    EXPECT_TRUE(ui.errors[0].endsWith("\nSetCommState function failed (win error code: 22)"))
+        << ui.errors[0].toStdString();
+    EXPECT_EQ(main->comPortA->FlowControl().ControlDTR(), dtrDisable);
+    EXPECT_TRUE(settingsText().contains("portname=Finish\n"));
+
+    ASSERT_TRUE(unitA->plugIn());
+    main->Timer1Timer();
+    EXPECT_TRUE(main->comPortA->Connected());
+    ASSERT_TRUE(unitA->send(race(14)));
+    ASSERT_TRUE(eventually([&] { return races() == 1; }));
 }
 
 TEST_F(PortManagement, ASettingsFileThatCannotBeWrittenAfterComsSetupIsShownAndTheLinksStayWatched)

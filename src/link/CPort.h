@@ -32,9 +32,10 @@ struct TComMessage {
 // and delivers its events to the handlers below, on this object's thread
 // unless SyncMethod is smNone (handlers then run on the event thread, and
 // whoever uses the port from there must keep the owner's thread off it
-// meanwhile; the component adds no lock). Setters apply a change at once while open;
-// while closed they only store, and Open applies everything. Every failing
-// operation raises EComPort with its code and the system's error number.
+// meanwhile; the component adds no lock). Setters apply a change at once while
+// open; while closed they only store, and Open applies everything. Open or
+// closed, a setting no line can have is refused at once and not kept. Every
+// failing operation raises EComPort with its code and the system's error number.
 class TComPort : public QObject {
     Q_OBJECT
 
@@ -113,6 +114,8 @@ public:
 
     void Open();
     void Close();
+    // While closed, ApplyDCB and ApplyBuffer only check the settings: what
+    // Linux refuses on every line (code 7) or an empty queue (code 9).
     void ApplyDCB();
     void ApplyTimeouts();
     void ApplyBuffer();

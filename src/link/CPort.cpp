@@ -121,7 +121,8 @@ void TComPort::SetEventChar(unsigned char value)
 
 void TComPort::SetBuffer(const TComBuffer& value)
 {
-    keepIfApplied(FBuffer, value, [this] { ApplyBuffer(); });
+    FBuffer.Assign(value);
+    ApplyBuffer(); // a refused value is put back there
 }
 
 void TComPort::SetFlowControl(const TComFlowControl& value)
@@ -132,7 +133,8 @@ void TComPort::SetFlowControl(const TComFlowControl& value)
 
 void TComPort::SetTimeouts(const TComTimeouts& value)
 {
-    keepIfApplied(FTimeouts, value, [this] { ApplyTimeouts(); });
+    FTimeouts.Assign(value);
+    ApplyTimeouts();
 }
 
 void TComPort::SetSyncMethod(TSyncMethod value)
@@ -186,6 +188,7 @@ void TComPort::Open()
             throw;
         }
     }
+    m_carrierWait.restart();
     if (FOnOpen)
         FOnOpen(this);
 }
@@ -240,8 +243,6 @@ void TComPort::CreateHandle()
         throw EComPort(ecOpenFailed, error);
     FHandle = fd;
     m_original = original;
-    m_applied = original;
-    m_appliedRate = 0;
     m_queue->clear();
     LineCounters baseline;
     readCounters(fd, baseline);
@@ -265,26 +266,38 @@ void TComPort::SetupComPort()
 
 // --- applying settings
 
-void TComPort::restoreAppliedFields()
-{
-    // Settings the line refused are not kept, whichever way they came in
-    // (a setter, or a settings object changed in place): the port goes on
-    // with those it ran with, so that it still opens at the next try.
-    if (!m_good.valid)
-        return;
-    FBaudRate = m_good.baudRate;
-    FDataBits = m_good.dataBits;
-    FStopBits = m_good.stopBits;
-    FDiscardNull = m_good.discardNull;
-    FEventChar = m_good.eventChar;
-    FParity.Assign(m_good.parity);
-    FFlowControl.Assign(m_good.flowControl);
-}
-
 void TComPort::ApplyDCB()
 {
-    if (!FConnected)
-        return;
+    try {
+        setLine();
+    } catch (const EComPort&) {
+        FBaudRate = m_taken.baudRate;
+        FDataBits = m_taken.dataBits;
+        FStopBits = m_taken.stopBits;
+        FDiscardNull = m_taken.discardNull;
+        FEventChar = m_taken.eventChar;
+        FParity.Assign(m_taken.parity);
+        FFlowControl.Assign(m_taken.flowControl);
+        // The line too, so that a refused change does not leave it half applied.
+        if (FConnected) {
+            try {
+                setLine();
+            } catch (const EComPort&) {
+            }
+        }
+        throw;
+    }
+    m_taken.baudRate = FBaudRate;
+    m_taken.dataBits = FDataBits;
+    m_taken.stopBits = FStopBits;
+    m_taken.discardNull = FDiscardNull;
+    m_taken.eventChar = FEventChar;
+    m_taken.parity.Assign(FParity);
+    m_taken.flowControl.Assign(FFlowControl);
+}
+
+void TComPort::setLine()
+{
     LineSettings s;
     s.rate = baudRateValue(FBaudRate);
     s.dataBits = FDataBits;
@@ -303,46 +316,25 @@ void TComPort::ApplyDCB()
     s.xonChar = FFlowControl.XonChar();
     s.xoffChar = FFlowControl.XoffChar();
 
-    termios wanted = m_original;
-    if (const int error = buildLineTermios(wanted, s)) {
-        restoreAppliedFields();
+    // Checked while closed as well: a setting no line can have would
+    // otherwise wait for the next Open and make it fail, every time.
+    termios wanted = FConnected ? m_original : termios {};
+    if (const int error = buildLineTermios(wanted, s))
         throw EComPort(ecSetState, error);
-    }
-    try {
-        applyLine(wanted, s.rate);
-    } catch (const EComPort&) {
-        restoreAppliedFields();
-        // Back to what the line ran with, so a refused change leaves it as
-        // it was rather than half applied.
-        if (m_appliedRate > 0) {
-            try {
-                applyLine(m_applied, m_appliedRate);
-            } catch (const EComPort&) {
-            }
-        }
-        throw;
-    }
-    m_applied = wanted;
-    m_appliedRate = s.rate;
-    m_good.valid = true;
-    m_good.baudRate = FBaudRate;
-    m_good.dataBits = FDataBits;
-    m_good.stopBits = FStopBits;
-    m_good.discardNull = FDiscardNull;
-    m_good.eventChar = FEventChar;
-    m_good.parity.Assign(FParity);
-    m_good.flowControl.Assign(FFlowControl);
+    if (!FConnected)
+        return;
+    applyLine(wanted, s.rate);
 
     // DTR and RTS follow the settings; RTS is the kernel's under a handshake.
-    const auto setLine = [this](int line, bool on) {
+    const auto setModemLine = [this](int line, bool on) {
         const int error = setModemLines(FHandle, line, on);
         // A line the device does not have is as good as lowered.
         if (error && !(noModemLines(error) && !on))
             throw EComPort(ecSetState, error);
     };
-    setLine(TIOCM_DTR, s.controlDTR == dtrEnable);
+    setModemLine(TIOCM_DTR, s.controlDTR == dtrEnable);
     if (s.controlRTS != rtsHandshake)
-        setLine(TIOCM_RTS, s.controlRTS == rtsEnable);
+        setModemLine(TIOCM_RTS, s.controlRTS == rtsEnable);
 
     m_queue->setDiscardNull(FDiscardNull);
     m_queue->setEventChar(FEventChar);
@@ -384,18 +376,25 @@ void TComPort::ApplyTimeouts()
 
 void TComPort::ApplyBuffer()
 {
-    if (!FConnected)
-        return;
-    // A queue that holds nothing could never report a received byte.
-    if (FBuffer.InputSize() == 0)
-        throw EComPort(ecSetupQueues, EINVAL);
     try {
-        m_queue->setCapacity(static_cast<qsizetype>(FBuffer.InputSize()));
-    } catch (const std::bad_alloc&) {
-        throw EComPort(ecSetupQueues, ENOMEM);
-    } catch (const std::length_error&) {
-        throw EComPort(ecSetupQueues, ENOMEM);
+        // A queue that holds nothing could never report a received byte;
+        // refused while closed as well, or every Open would fail on it.
+        if (FBuffer.InputSize() == 0)
+            throw EComPort(ecSetupQueues, EINVAL);
+        if (FConnected) {
+            try {
+                m_queue->setCapacity(static_cast<qsizetype>(FBuffer.InputSize()));
+            } catch (const std::bad_alloc&) {
+                throw EComPort(ecSetupQueues, ENOMEM);
+            } catch (const std::length_error&) {
+                throw EComPort(ecSetupQueues, ENOMEM);
+            }
+        }
+    } catch (const EComPort&) {
+        FBuffer.Assign(m_taken.buffer);
+        throw;
     }
+    m_taken.buffer.Assign(FBuffer);
 }
 
 // --- the settings dialog

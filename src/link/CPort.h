@@ -3,6 +3,7 @@
 #include "link/Async.h"
 #include "link/ComSettings.h"
 #include "link/ComTypes.h"
+#include "link/LineWatch.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -31,9 +32,10 @@ struct TComMessage {
 // and delivers its events to the handlers below, on this object's thread
 // unless SyncMethod is smNone (handlers then run on the event thread, and
 // whoever uses the port from there must keep the owner's thread off it
-// meanwhile; the component adds no lock). Setters apply a change at once while open;
-// while closed they only store, and Open applies everything. Every failing
-// operation raises EComPort with its code and the system's error number.
+// meanwhile; the component adds no lock). Setters apply a change at once while
+// open; while closed they only store, and Open applies everything. Open or
+// closed, a setting no line can have is refused at once and not kept. Every
+// failing operation raises EComPort with its code and the system's error number.
 class TComPort : public QObject {
     Q_OBJECT
 
@@ -112,6 +114,8 @@ public:
 
     void Open();
     void Close();
+    // While closed, ApplyDCB and ApplyBuffer only check the settings: what
+    // Linux refuses on every line (code 7) or an empty queue (code 9).
     void ApplyDCB();
     void ApplyTimeouts();
     void ApplyBuffer();
@@ -153,6 +157,10 @@ public:
     int ReadStr(QByteArray& Str, int Count);
     void AbortAllAsync();
 
+    // The owner's wait for a Bluetooth link's carrier detect; every Open
+    // gives the link its full time again.
+    ComCarrierWait& CarrierWait() { return m_carrierWait; }
+
     // The event thread while open, for diagnostics; none when closed or
     // when Events is empty.
     TComThread* EventThread() const { return FEventThread.get(); }
@@ -180,9 +188,12 @@ protected:
 private:
     friend class TComThread;
 
-    // The line settings last applied, to go back to when a change is refused.
-    struct AppliedFields {
-        bool valid = false;
+    // The settings the port last took: the line's while open; while closed,
+    // those that passed the checks Linux makes of any line. A change that is
+    // refused, whichever way it came in (a setter, or a settings object
+    // changed in place), is not kept: the port goes back to these, so that
+    // it runs, and opens again, as it did.
+    struct TakenSettings {
         TBaudRate baudRate = br9600;
         TDataBits dataBits = dbEight;
         TStopBits stopBits = sbOneStopBit;
@@ -190,31 +201,15 @@ private:
         unsigned char eventChar = 0;
         TComParity parity;
         TComFlowControl flowControl;
+        TComBuffer buffer;
     };
-    AppliedFields m_good;
-    void restoreAppliedFields();
-
-    // A buffer or timeout setting the port refuses is not kept: the port
-    // goes on with the one it had, and the refusal goes on to the caller.
-    // (Line settings are put back by ApplyDCB itself.)
-    template <typename Setting, typename Apply>
-    void keepIfApplied(Setting& field, const Setting& value, Apply apply)
-    {
-        Setting before;
-        before.Assign(field);
-        field.Assign(value);
-        try {
-            apply();
-        } catch (...) {
-            field.Assign(before);
-            throw;
-        }
-    }
+    TakenSettings m_taken;
 
     void DispatchFlag(std::uint32_t flag);
     int transferCode(const TAsync& async) const;
     void progress(TAsync& async);
     void endTransfer(TAsync& async);
+    void setLine();
     void applyLine(const termios& wanted, int rate);
 
     std::unique_ptr<TComThread> FEventThread;
@@ -254,9 +249,8 @@ private:
     std::shared_ptr<ComReceiveQueue> m_queue;
     std::shared_ptr<ComErrorState> m_errors;
     std::shared_ptr<ComAsyncList> m_asyncs;
-    termios m_original {};      // the device's settings before Open
-    termios m_applied {};       // the last settings the device took
-    int m_appliedRate = 0;
+    termios m_original {}; // the device's settings before Open
     ComActiveTimeouts m_activeTimeouts;
+    ComCarrierWait m_carrierWait;
     bool m_closing = false;
 };

@@ -2,6 +2,7 @@
 
 #include "link/CPort.h"
 #include "link/ComDevices.h"
+#include "link/ComError.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+
+#include <exception>
 
 namespace {
 
@@ -267,22 +270,35 @@ void TSerialFrm::ShowSetupDialog(TComPort& port)
         return;
 
     // Each through the port's property, in this order, so that an open port
-    // reopens on a new number first and then takes the line settings.
+    // reopens on a new number first and then takes the line settings. A
+    // failed reopen stops the write-back there.
     port.SetPort(static_cast<TPortType>(dialog.ComboBox1->currentIndex()));
-    port.SetBaudRate(static_cast<TBaudRate>(dialog.ComboBox2->currentIndex()));
-    port.SetStopBits(static_cast<TStopBits>(dialog.ComboBox3->currentIndex()));
-    port.SetDataBits(static_cast<TDataBits>(dialog.ComboBox4->currentIndex()));
-    // Stored without applying: the flow control below applies the line once.
-    TComParity parity(port.Parity());
-    parity.SetBits(static_cast<TParityBits>(dialog.ComboBox5->currentIndex()));
-    port.Parity().Assign(parity);
-    flow.SetOutCTSFlow(dialog.CheckBox1->isChecked());
-    flow.SetOutDSRFlow(dialog.CheckBox2->isChecked());
-    flow.SetXonXoffOut(dialog.CheckBox3->isChecked());
-    flow.SetXonXoffIn(dialog.CheckBox4->isChecked());
-    flow.SetControlRTS(static_cast<TRTSFlowControl>(dialog.RadioGroup1->ItemIndex()));
-    flow.SetControlDTR(static_cast<TDTRFlowControl>(dialog.RadioGroup2->ItemIndex()));
-    port.SetFlowControl(flow);
+    // A line setting refused stops the line settings, and the port goes on
+    // with those it had; the name and the Bluetooth flag, which no line
+    // refuses, are taken all the same.
+    std::exception_ptr refused;
+    try {
+        port.SetBaudRate(static_cast<TBaudRate>(dialog.ComboBox2->currentIndex()));
+        port.SetStopBits(static_cast<TStopBits>(dialog.ComboBox3->currentIndex()));
+        port.SetDataBits(static_cast<TDataBits>(dialog.ComboBox4->currentIndex()));
+        // Stored without applying: the flow control below applies the line once.
+        TComParity parity(port.Parity());
+        parity.SetBits(static_cast<TParityBits>(dialog.ComboBox5->currentIndex()));
+        port.Parity().Assign(parity);
+        flow.SetOutCTSFlow(dialog.CheckBox1->isChecked());
+        flow.SetOutDSRFlow(dialog.CheckBox2->isChecked());
+        flow.SetXonXoffOut(dialog.CheckBox3->isChecked());
+        flow.SetXonXoffIn(dialog.CheckBox4->isChecked());
+        flow.SetControlRTS(static_cast<TRTSFlowControl>(dialog.RadioGroup1->ItemIndex()));
+        flow.SetControlDTR(static_cast<TDTRFlowControl>(dialog.RadioGroup2->ItemIndex()));
+        port.SetFlowControl(flow);
+    } catch (const EComPort& e) {
+        if (e.Code() != ecSetState)
+            throw;
+        refused = std::current_exception();
+    }
     port.SetBluetoothConnection(dialog.cbBluetoothConnection->isChecked());
     port.SetPortName(dialog.edPortName->text().toUtf8());
+    if (refused)
+        std::rethrow_exception(refused);
 }

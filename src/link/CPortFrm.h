@@ -42,9 +42,10 @@ public:
 
     // Shows the dialog for port and, when the user confirms, writes the
     // choices back through the port's properties, so that an open port takes
-    // each at once. A failing write (a new number without a device, a line
-    // setting the device refuses) stops there and reaches the caller: what
-    // was written before it stays.
+    // each at once. A failing write reaches the caller, and what was written
+    // before it stays: a new number without a device stops the write-back;
+    // a refused line setting stops the line settings only, the name and the
+    // Bluetooth flag are still written.
     static void ShowSetupDialog(TComPort& port);
     // Makes ShowSetupDialog the dialog of every TComPort.
     static void Install();

@@ -19,9 +19,16 @@
 int TComPort::InputCount()
 {
     int waiting = 0;
-    if (const int error = inputWaiting(FHandle, waiting))
+    const int queued = static_cast<int>(m_queue->count());
+    if (const int error = inputWaiting(FHandle, waiting)) {
+        // Bytes the event thread took in before the adapter went away are
+        // still the reader's: they count, and the failure shows once they
+        // have been read. (Closing empties the queue.)
+        if (queued > 0)
+            return queued;
         throw EComPort(ecQueueStatus, error);
-    return static_cast<int>(m_queue->count()) + waiting;
+    }
+    return queued + waiting;
 }
 
 int TComPort::OutputCount()

@@ -107,3 +107,15 @@ void ComLineWatch::watch()
     m_done = true;
     m_ended.notify_all();
 }
+
+bool ComCarrierWait::timedOut(bool carrier)
+{
+    if (carrier) {
+        m_checksWithout = 0;
+        return false;
+    }
+    if (++m_checksWithout < WaitChecks)
+        return false;
+    m_checksWithout = 0;
+    return true;
+}

@@ -45,3 +45,24 @@ private:
     std::condition_variable m_ended;
     bool m_done = false;
 };
+
+// How long a Bluetooth link is given to come up. A Bluetooth serial device
+// (/dev/rfcommN) starts connecting when it is opened, aborts the attempt
+// when it is closed, and takes a few seconds to connect; a port closed and
+// opened again at every status check while carrier detect is still off
+// might never connect. So the port is kept open and its carrier waited for,
+// and only a wait of WaitChecks status checks (one a second) in a row
+// without carrier asks for the port to be opened again.
+class ComCarrierWait {
+public:
+    static constexpr int WaitChecks = 10;
+
+    // The port was opened: its link has its full time again.
+    void restart() { m_checksWithout = 0; }
+    // One status check, with whether carrier detect is on; true when the
+    // link has had its time without coming up, and the wait starts over.
+    bool timedOut(bool carrier);
+
+private:
+    int m_checksWithout = 0;
+};

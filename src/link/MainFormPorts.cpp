@@ -155,16 +155,21 @@ void TMainForm::CheckPort(TComPort& port, bool& flag, int n, bool bluetooth, boo
         return;
     }
     // Lines that cannot be read mean a port that is closed or unplugged; a
-    // Bluetooth link is up only while its carrier detect is on.
+    // Bluetooth link is up only while its carrier detect is on. Closing the
+    // port would abort a Bluetooth link still coming up, so it is left open
+    // and reopened only when its carrier wait runs out.
     bool connected = false;
+    bool reopen = false;
     try {
         const TModemSignals lines = port.ModemSignals();
         connected = !bluetooth || lines.contains(msRLSD);
+        if (bluetooth)
+            reopen = port.CarrierWait().timedOut(connected);
     } catch (...) {
-        connected = false;
+        reopen = true;
     }
     ShowConnectStatus(n, connected);
-    if (!connected)
+    if (reopen)
         flag = false;
     if (flag)
         return;

@@ -5,6 +5,7 @@
 #include "PtyLine.h"
 
 #include "link/CPort.h"
+#include "link/ComError.h"
 #include "link/ComThread.h"
 #include "store/ErrorReport.h"
 #include "store/Exception.h"
@@ -277,4 +278,26 @@ TEST(ComEvents, AMegabyteArrivesCompleteAndInOrder)
     writer.join();
     ASSERT_TRUE(complete) << rx.size() << " bytes of " << data.size();
     EXPECT_TRUE(rx.received == data);
+}
+
+TEST(ComEvents, BytesQueuedBeforeAnUnplugReachTheReaderBeforeTheFailure)
+{
+    ReportedErrors reported;
+    Receiver rx;
+    rx.port.Open();
+    ASSERT_TRUE(rx.line.send("12.34,B1\r\n"));
+    // The thread has moved the bytes into the port's queue and waits for
+    // the main thread, which is busy; meanwhile the adapter goes away.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!rx.port.EventThread()->WaitingForOwner() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(rx.port.EventThread()->WaitingForOwner());
+    rx.line.closeMaster();
+
+    ASSERT_TRUE(waitFor([&] { return rx.calls > 0 || !reported.messages.isEmpty(); }));
+    EXPECT_EQ(rx.received, "12.34,B1\r\n");
+    EXPECT_TRUE(reported.messages.isEmpty()) << reported.messages.join('\n').toStdString();
+    // The failure shows at the next question put to the device.
+    EXPECT_THROW(rx.port.InputCount(), EComPort);
+    EXPECT_THROW(rx.port.ModemSignals(), EComPort);
 }

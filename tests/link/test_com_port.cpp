@@ -331,7 +331,21 @@ TEST(ComPort, RefusedSettingsAreNotKeptSoThePortStillReopens)
     EXPECT_EQ(comFailure([&] { port.SetFlowControl(flow); }).first, 7);
     EXPECT_EQ(port.FlowControl().ControlDTR(), dtrDisable);
 
+    EXPECT_EQ(comFailure([&] { port.Buffer().SetInputSize(0); }).first, 9);
+    EXPECT_EQ(port.Buffer().InputSize(), 1024u);
+
+    // While closed, what no line can have is refused just the same, and
+    // what was taken before stays.
     port.Close();
+    port.SetBaudRate(br1200);
+    EXPECT_EQ(comFailure([&] { port.SetStopBits(sbOne5StopBits); }), std::make_pair(7, EINVAL));
+    EXPECT_EQ(comFailure([&] { port.FlowControl().SetControlRTS(rtsToggle); }), std::make_pair(7, EINVAL));
+    EXPECT_EQ(comFailure([&] { port.Buffer().SetInputSize(0); }).first, 9);
+    EXPECT_EQ(port.StopBits(), sbOneStopBit);
+    EXPECT_EQ(port.FlowControl().ControlRTS(), rtsDisable);
+    EXPECT_EQ(port.BaudRate(), br1200);
     EXPECT_NO_THROW(port.Open()) << "a refused setting would make every reopen fail";
     EXPECT_TRUE(port.Connected());
+    const termios t = settingsOf(port);
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B1200));
 }

@@ -6,6 +6,7 @@
 #include "LinkFixture.h"
 
 #include "link/CPortFrm.h"
+#include "link/LineWatch.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -232,7 +233,7 @@ TEST_F(PortManagement, ComsSetupConfirmedTakesEffectAtOnceAndIsSaved)
     ASSERT_TRUE(eventually([&] { return races() == 1; }));
 }
 
-TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeIsSaved)
+TEST_F(PortManagement, ASettingTheLineRefusesStopsTheLineSettingsAndTheRestIsSaved)
 {
     ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand));
     // A pseudo-terminal keeps eight data bits whatever it is told.
@@ -240,6 +241,7 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
         dialog.ComboBox1->setCurrentIndex(COM12);
         dialog.ComboBox2->setCurrentIndex(br115200);
         dialog.ComboBox4->setCurrentIndex(dbSeven);
+        dialog.cbBluetoothConnection->setChecked(true);
         dialog.edPortName->setText("Finish");
         return true;
     };
@@ -252,11 +254,13 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
     EXPECT_TRUE(main->comPortA->Connected());
     EXPECT_TRUE(main->Timer1->isActive());
     EXPECT_EQ(main->comPortA->Port(), COM12);
-    EXPECT_TRUE(main->comPortA->PortName().isEmpty());
+    // The name and the Bluetooth flag are no line settings: they are taken.
+    EXPECT_EQ(main->comPortA->PortName(), "Finish");
     const QByteArray saved = settingsText();
     EXPECT_TRUE(saved.contains("port=COM12\n"));
     EXPECT_TRUE(saved.contains("baud=115200\n"));
-    EXPECT_TRUE(saved.contains("portname=\n"));
+    EXPECT_TRUE(saved.contains("bluetooth=1\n"));
+    EXPECT_TRUE(saved.contains("portname=Finish\n"));
 
     // Data bits are not settings of the file: a new start has eight again.
     ASSERT_NO_FATAL_FAILURE(restart(Clock::ByHand));
@@ -264,6 +268,34 @@ TEST_F(PortManagement, ASettingTheLineRefusesStopsTheWriteBackAndWhatCameBeforeI
     EXPECT_EQ(main->comPortA->BaudRate(), br115200);
     EXPECT_EQ(main->comPortA->DataBits(), dbEight);
     EXPECT_TRUE(main->comPortA->Connected());
+}
+
+TEST_F(PortManagement, ComsSetupOnAClosedPortRefusesWhatNoLineCanHaveAndTheNextCheckOpensIt)
+{
+    ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand));
+    unitA->unplug();
+    main->Timer1Timer();
+    ASSERT_FALSE(main->comPortA->Connected());
+    TSerialFrm::runModal = [](TSerialFrm& dialog) {
+        dialog.SpeedButton2->click(); // Linux has no DTR/DSR handshake
+        dialog.edPortName->setText("Finish");
+        return true;
+    };
+    main->btnComsSetupA->click();
+
+    // As for an open port.
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith("Port A cannot use the settings chosen")) << ui.errors[0].toStdString();
+    EXPECT_TRUE(ui.errors[0].endsWith("\nSetCommState function failed (win error code: 22)"))
+        << ui.errors[0].toStdString();
+    EXPECT_EQ(main->comPortA->FlowControl().ControlDTR(), dtrDisable);
+    EXPECT_TRUE(settingsText().contains("portname=Finish\n"));
+
+    ASSERT_TRUE(unitA->plugIn());
+    main->Timer1Timer();
+    EXPECT_TRUE(main->comPortA->Connected());
+    ASSERT_TRUE(unitA->send(race(14)));
+    ASSERT_TRUE(eventually([&] { return races() == 1; }));
 }
 
 TEST_F(PortManagement, ASettingsFileThatCannotBeWrittenAfterComsSetupIsShownAndTheLinksStayWatched)
@@ -278,29 +310,57 @@ TEST_F(PortManagement, ASettingsFileThatCannotBeWrittenAfterComsSetupIsShownAndT
     EXPECT_TRUE(main->Timer1->isActive());
 }
 
-TEST_F(PortManagement, ABluetoothPortWithoutCarrierDetectStaysRedAndIsReopenedEveryCheck)
+TEST_F(PortManagement, ABluetoothPortWithoutCarrierDetectIsKeptOpenTenSecondsBeforeItIsReopened)
 {
-    // A pseudo-terminal has no carrier detect line.
+    // A pseudo-terminal has no carrier detect line: the link never comes up.
     ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand, {{"bluetooth", "1"}}));
     int opens = 0;
+    int closes = 0;
     main->comPortA->SetOnOpen([&](QObject*) { ++opens; });
-    for (int second = 0; second < 3; ++second)
+    main->comPortA->SetOnClose([&](QObject*) { ++closes; });
+    for (int round = 1; round <= 2; ++round) {
+        for (int second = 1; second < ComCarrierWait::WaitChecks; ++second)
+            main->Timer1Timer();
+        // Left open to connect, and receiving meanwhile.
+        EXPECT_EQ(closes, round - 1);
+        EXPECT_TRUE(main->comPortA->Connected());
         main->Timer1Timer();
+        EXPECT_EQ(opens, round) << "reopened after ten seconds without carrier";
+        EXPECT_EQ(closes, round);
+    }
+    ASSERT_TRUE(unitA->send(race(12)));
+    ASSERT_TRUE(eventually([&] { return races() == 1; }));
     // The label starts as "NOT Connected" on red, so it never changed: no beep.
     EXPECT_EQ(statusA(), std::make_pair(QString("NOT Connected"), red));
     EXPECT_EQ(ui.beeps, 0);
-    EXPECT_EQ(opens, 3);
-    EXPECT_TRUE(main->comPortA->Connected());
 }
 
-TEST_F(PortManagement, OnTheRealStatusTimerABluetoothPortWithoutCarrierIsReopenedEverySecond)
+TEST_F(PortManagement, OnTheRealStatusTimerABluetoothPortWithoutCarrierStaysOpen)
 {
     ASSERT_NO_FATAL_FAILURE(start(Clock::Real, {{"bluetooth", "1"}}));
     int opens = 0;
+    int checks = 0;
     main->comPortA->SetOnOpen([&](QObject*) { ++opens; });
-    ASSERT_TRUE(eventually([&] { return opens >= 3; }));
+    QObject::connect(main->Timer1, &QTimer::timeout, main, [&] { ++checks; });
+    ASSERT_TRUE(eventually([&] { return checks >= 2; }));
+    EXPECT_EQ(opens, 0);
+    EXPECT_TRUE(main->comPortA->Connected());
     EXPECT_EQ(statusA(), std::make_pair(QString("NOT Connected"), red));
-    EXPECT_EQ(ui.beeps, 0);
+    ASSERT_TRUE(unitA->send(race(13)));
+    ASSERT_TRUE(eventually([&] { return races() == 1; }));
+}
+
+TEST(CarrierWait, CarrierSeenGivesTheLinkItsFullTimeAgain)
+{
+    ComCarrierWait wait;
+    for (int second = 1; second < ComCarrierWait::WaitChecks; ++second)
+        EXPECT_FALSE(wait.timedOut(false));
+    // Up just in time, then lost: a whole wait again before a reopen.
+    EXPECT_FALSE(wait.timedOut(true));
+    for (int second = 1; second < ComCarrierWait::WaitChecks; ++second)
+        EXPECT_FALSE(wait.timedOut(false));
+    EXPECT_TRUE(wait.timedOut(false));
+    EXPECT_FALSE(wait.timedOut(false)) << "the wait starts over";
 }
 
 TEST_F(PortManagement, AtStartUpAPortThatCannotOpenIsReportedAndTheOtherOpens)

@@ -166,7 +166,7 @@ void DataSet::readKeys()
         throw EDatabaseError(q.lastError().text());
     if (m_filtered && m_condition)
         bindAll(q, m_condition->values);
-    DataSet::execOrThrow(q);
+    execOrThrow(q);
     QVector<qint64> keys;
     while (q.next())
         keys << q.value(0).toLongLong();
@@ -239,7 +239,7 @@ const DataSet::Row& DataSet::fetch(int row) const
     }
     QSqlQuery& q = *m_fetchQuery;
     q.bindValue(0, key);
-    DataSet::execOrThrow(q);
+    execOrThrow(q);
     Row values(m_fields.size());
     if (q.next())
         for (int i = 0; i < m_fields.size(); ++i)
@@ -413,7 +413,7 @@ bool DataSet::findFrom(int start)
     if (!q.prepare(sql))
         throw EDatabaseError(q.lastError().text());
     bindAll(q, values);
-    DataSet::execOrThrow(q);
+    execOrThrow(q);
     QSet<qint64> matching;
     while (q.next())
         matching.insert(q.value(0).toLongLong());

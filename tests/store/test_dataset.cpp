@@ -216,6 +216,11 @@ TEST_F(DataSetTest, EditingPostsWhenTheCursorMovesAndCancelAbandons)
     athletes.setFieldValue("age", QString());
     athletes.Post();
     EXPECT_TRUE(scalar("SELECT age FROM athletes WHERE number = 103").isNull()) << "an empty text stores null";
+
+    athletes.setFieldValue("team", QStringLiteral("Gold"));
+    athletes.Close();
+    EXPECT_EQ(scalar("SELECT team FROM athletes WHERE number = 103").toString(), QStringLiteral("Gold"))
+        << "closing stores the row in editing";
 }
 
 TEST_F(DataSetTest, FailingPostKeepsTheRowInEditing)

@@ -28,7 +28,7 @@ struct Meet {
                                          "Davies", "Robinson", "Wright", "Thompson", "Evans", "Walker", "White"};
         db->inTransaction([&] {
             QSqlQuery q(db->connection());
-            q.prepare(QStringLiteral("INSERT INTO athletes VALUES (?, ?, ?, ?, ?, ?)"));
+            q.prepare(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (?, ?, ?, ?, ?, ?)"));
             for (int i = 0; i < athleteCount; ++i) {
                 q.addBindValue(1000 + i);
                 q.addBindValue(QStringLiteral("First%1").arg(i % 977));

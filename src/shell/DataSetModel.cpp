@@ -7,6 +7,13 @@
 
 #include <QFont>
 
+namespace {
+
+// How the grids show a date and time, and read one typed that way.
+const QString shownDateTime = QStringLiteral("dd/MM/yyyy HH:mm");
+
+} // namespace
+
 DataSetModel::DataSetModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
@@ -86,7 +93,7 @@ QString DataSetModel::displayText(const QVariant& value, int kind)
     case FieldKind::Boolean:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldKind::DateTime:
-        return DayCount::toDateTime(value.toDouble()).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+        return DayCount::toDateTime(value.toDouble()).toString(shownDateTime);
     default:
         if (value.metaType().id() == QMetaType::QByteArray)
             return QString::fromUtf8(value.toByteArray());
@@ -182,7 +189,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
         const QString shown = displayText(m_dataSet->value(index.row(), field), int(m_dataSet->fields()[field].kind));
         if (value.toString() == shown && m_dataSet->state() == DataSet::State::Browse)
             return true;
-        m_dataSet->setFieldValue(field, value);
+        m_dataSet->setFieldValue(field, typedValue(value, int(m_dataSet->fields()[field].kind)));
         return true;
     } catch (const Exception& e) {
         m_error = e.message();
@@ -190,6 +197,18 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
         m_error = QString::fromUtf8(e.what());
     }
     return false;
+}
+
+QVariant DataSetModel::typedValue(const QVariant& typed, int kind)
+{
+    // A date and time typed as the grid shows it; any other text goes to
+    // the dataset, which reads the stored form.
+    if (FieldKind(kind) == FieldKind::DateTime) {
+        const QDateTime shown = QDateTime::fromString(typed.toString().trimmed(), shownDateTime);
+        if (shown.isValid())
+            return DayCount::fromDateTime(shown);
+    }
+    return typed;
 }
 
 QString DataSetModel::takeError()

@@ -52,6 +52,7 @@ public:
 
 private:
     void reset();
+    static QVariant typedValue(const QVariant& typed, int kind);
 
     DataSet* m_dataSet = nullptr;
     QList<GridColumn> m_columns;

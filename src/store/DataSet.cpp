@@ -31,20 +31,13 @@ void bindAll(QSqlQuery& q, const QVariantList& values)
         q.addBindValue(v);
 }
 
-void execOrThrow(QSqlQuery& q)
+} // namespace
+
+void DataSet::execOrThrow(QSqlQuery& q)
 {
     if (!q.exec())
         throw EDatabaseError(q.lastError().text());
 }
-
-QString textOf(const QVariant& v)
-{
-    if (v.metaType().id() == QMetaType::QByteArray)
-        return QString::fromUtf8(v.toByteArray());
-    return v.toString();
-}
-
-} // namespace
 
 DataSet::DataSet(Database& database, const QByteArray& tableName, QObject* parent)
     : QObject(parent)
@@ -118,6 +111,7 @@ void DataSet::Close()
 {
     if (!Active())
         return;
+    CheckBrowseMode();
     m_keys.clear();
     m_editRow.clear();
     m_changed.clear();
@@ -144,7 +138,7 @@ QString DataSet::orderBy() const
             terms << term;
         }
     }
-    terms << QStringLiteral("t.") + SqlDialect::rowIdentity();
+    terms << QStringLiteral("t.") + SqlDialect::rowIdentity(m_table);
     return terms.join(QStringLiteral(", "));
 }
 
@@ -161,7 +155,7 @@ std::optional<FilterCondition> DataSet::conditionFor(const QString& text) const
 
 void DataSet::readKeys()
 {
-    QString sql = QStringLiteral("SELECT t.%1 FROM %2 t").arg(SqlDialect::rowIdentity(), SqlDialect::quoteName(m_table.name));
+    QString sql = QStringLiteral("SELECT t.%1 FROM %2 t").arg(SqlDialect::rowIdentity(m_table), SqlDialect::quoteName(m_table.name));
     if (m_filtered && m_condition)
         sql += QStringLiteral(" WHERE ") + m_condition->sql;
     sql += QStringLiteral(" ORDER BY ") + orderBy();
@@ -201,7 +195,7 @@ QString DataSet::lookupExpression(int field, int& aliasCounter) const
     // The first matching row, so that two matching rows still give one value.
     return QStringLiteral("(SELECT %1.%2 FROM %3 %1 WHERE %4 ORDER BY %1.%5 LIMIT 1)")
         .arg(alias, SqlDialect::quoteName(lookup.resultField), SqlDialect::quoteName(lookup.lookupTable),
-             match.join(QStringLiteral(" AND ")), SqlDialect::rowIdentity());
+             match.join(QStringLiteral(" AND ")), SqlDialect::rowIdentity(Schema::table(lookup.lookupTable)));
 }
 
 QString DataSet::selectList() const
@@ -236,7 +230,7 @@ const DataSet::Row& DataSet::fetch(int row) const
     if (!m_fetchQuery) {
         m_fetchQuery.emplace(m_database.connection());
         const QString sql = QStringLiteral("SELECT %1 FROM %2 t WHERE t.%3 = ?")
-                                .arg(selectList(), SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity());
+                                .arg(selectList(), SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity(m_table));
         if (!m_fetchQuery->prepare(sql)) {
             const QString error = m_fetchQuery->lastError().text();
             m_fetchQuery.reset();
@@ -323,13 +317,10 @@ void DataSet::Prior()
 void DataSet::moveTo(int row)
 {
     requireActive();
-    if (row != m_current && (m_state == State::Edit || m_state == State::Insert)) {
-        const int from = m_current;
+    if (row != m_current) {
         const bool abandonsInsert = m_state == State::Insert && !Modified();
-        if (Modified())
-            Post();
-        else
-            Cancel();
+        const int from = m_current;
+        CheckBrowseMode();
         if (abandonsInsert && row > from)
             --row; // the abandoned row no longer stands before the target
     }
@@ -339,12 +330,7 @@ void DataSet::moveTo(int row)
 void DataSet::Refresh()
 {
     requireActive();
-    if (m_state == State::Edit || m_state == State::Insert) {
-        if (Modified())
-            Post();
-        else
-            Cancel();
-    }
+    CheckBrowseMode();
     const qint64 key = m_current >= 0 ? m_keys[m_current] : -1;
     const int oldRow = m_current;
     readKeys();
@@ -359,6 +345,8 @@ void DataSet::setIndexName(const QByteArray& name)
     if (!name.isEmpty() && !m_table.index(name))
         throw EDatabaseError(QStringLiteral("Table %1 has no index '%2'")
                                  .arg(QString::fromUtf8(m_table.name), QString::fromUtf8(name)));
+    if (Active())
+        CheckBrowseMode(); // a failing post leaves the order as it was
     m_indexName = name;
     if (Active())
         Refresh();
@@ -376,8 +364,7 @@ void DataSet::setFilter(const QString& expression)
         return;
     }
     std::optional<FilterCondition> condition = conditionFor(expression);
-    if (m_state == State::Edit || m_state == State::Insert)
-        moveTo(m_current); // posts
+    CheckBrowseMode();
     m_filterText = expression;
     m_condition = std::move(condition);
     readKeys();
@@ -395,12 +382,7 @@ void DataSet::setFiltered(bool on)
     std::optional<FilterCondition> condition;
     if (on)
         condition = conditionFor(m_filterText);
-    if (m_state == State::Edit || m_state == State::Insert) {
-        if (Modified())
-            Post();
-        else
-            Cancel();
-    }
+    CheckBrowseMode();
     m_filtered = on;
     m_condition = std::move(condition);
     readKeys();
@@ -423,7 +405,7 @@ bool DataSet::findFrom(int start)
         where << QLatin1Char('(') + find->sql + QLatin1Char(')');
         values << find->values;
     }
-    QString sql = QStringLiteral("SELECT t.%1 FROM %2 t").arg(SqlDialect::rowIdentity(), SqlDialect::quoteName(m_table.name));
+    QString sql = QStringLiteral("SELECT t.%1 FROM %2 t").arg(SqlDialect::rowIdentity(m_table), SqlDialect::quoteName(m_table.name));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     QSqlQuery q(m_database.connection());
@@ -454,219 +436,3 @@ bool DataSet::FindNext()
     return findFrom(m_current + 1);
 }
 
-void DataSet::Edit()
-{
-    requireActive();
-    if (m_state != State::Browse)
-        return;
-    if (m_keys.isEmpty()) {
-        Append();
-        return;
-    }
-    m_editRow = fetch(m_current);
-    m_changed.clear();
-    setState(State::Edit);
-}
-
-QVariant DataSet::converted(int field, const QVariant& value) const
-{
-    if (value.isNull())
-        return {};
-    const bool isText = value.metaType().id() == QMetaType::QString || value.metaType().id() == QMetaType::QByteArray;
-    const QString text = isText ? textOf(value) : QString();
-    if (isText && text.trimmed().isEmpty() && m_fields[field].kind != FieldKind::Text)
-        return {};
-    const QByteArray bytes = text.trimmed().toUtf8();
-    switch (m_fields[field].kind) {
-    case FieldKind::Integer:
-    case FieldKind::SmallInt:
-    case FieldKind::AutoIncrement:
-        return isText ? QVariant(Miscl::toInteger(bytes)) : QVariant(value.toLongLong());
-    case FieldKind::Float:
-        return isText ? QVariant(Miscl::toFloat(bytes)) : QVariant(value.toDouble());
-    case FieldKind::Boolean:
-        if (!isText)
-            return value.toBool();
-        if (text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || bytes == "1")
-            return true;
-        if (text.trimmed().compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || bytes == "0")
-            return false;
-        throw EConvertError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
-    case FieldKind::DateTime: {
-        if (!isText)
-            return value.metaType().id() == QMetaType::QDateTime ? SqlDialect::fromStorage(FieldKind::DateTime, SqlDialect::toStorage(FieldKind::DateTime, value))
-                                                                 : QVariant(value.toDouble());
-        const double days = SqlDialect::dayCountFromStorage(text.trimmed());
-        if (days == 0)
-            throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
-        return days;
-    }
-    case FieldKind::Text:
-        return isText ? text : value.toString();
-    }
-    return value;
-}
-
-void DataSet::setFieldValue(const QByteArray& name, const QVariant& value)
-{
-    const int i = fieldIndex(name);
-    if (i < 0)
-        throw EDatabaseError(QStringLiteral("%1 has no field '%2'")
-                                 .arg(QString::fromUtf8(m_table.name), QString::fromUtf8(name)));
-    setFieldValue(i, value);
-}
-
-void DataSet::setFieldValue(int field, const QVariant& value)
-{
-    requireActive();
-    if (field < 0 || field >= m_fields.size())
-        throw EDatabaseError(QStringLiteral("%1 has no field number %2").arg(QString::fromUtf8(m_table.name)).arg(field));
-    if (m_fields[field].lookup || m_fields[field].kind == FieldKind::AutoIncrement)
-        throw EDatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(QString::fromUtf8(m_fields[field].name)));
-    const QVariant v = converted(field, value);
-    if (m_state == State::Browse)
-        Edit();
-    m_editRow[field] = v;
-    if (!m_changed.contains(field))
-        m_changed << field;
-    emit rowChanged(m_current);
-}
-
-void DataSet::Post()
-{
-    requireActive();
-    if (m_state == State::Browse)
-        return;
-    const QString table = SqlDialect::quoteName(m_table.name);
-    if (m_state == State::Edit) {
-        if (!m_changed.isEmpty()) {
-            QStringList sets;
-            for (int f : m_changed)
-                sets << SqlDialect::quoteName(m_fields[f].name) + QStringLiteral(" = ?");
-            QSqlQuery q(m_database.connection());
-            if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                               .arg(table, sets.join(QStringLiteral(", ")), SqlDialect::rowIdentity())))
-                throw EDatabaseError(q.lastError().text());
-            for (int f : m_changed)
-                q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
-            q.addBindValue(m_keys[m_current]);
-            execOrThrow(q);
-            m_cache.remove(m_keys[m_current]);
-        }
-    } else {
-        QList<int> columns = m_changed;
-        for (int f = 0; f < m_table.columns.size(); ++f)
-            if (m_table.columns[f].required && !columns.contains(f))
-                columns << f;
-        QSqlQuery q(m_database.connection());
-        QString sql;
-        if (columns.isEmpty()) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-        } else {
-            QStringList names, marks;
-            for (int f : columns) {
-                names << SqlDialect::quoteName(m_fields[f].name);
-                marks << QStringLiteral("?");
-            }
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-        }
-        if (!q.prepare(sql))
-            throw EDatabaseError(q.lastError().text());
-        for (int f : columns)
-            q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
-        execOrThrow(q);
-        m_keys[m_current] = q.lastInsertId().toLongLong();
-    }
-    m_changed.clear();
-    m_editRow.clear();
-    setState(State::Browse);
-    emit rowChanged(m_current);
-}
-
-void DataSet::CheckBrowseMode()
-{
-    if (m_state != State::Edit && m_state != State::Insert)
-        return;
-    if (Modified())
-        Post();
-    else
-        Cancel();
-}
-
-void DataSet::Cancel()
-{
-    requireActive();
-    if (m_state == State::Edit) {
-        m_changed.clear();
-        m_editRow.clear();
-        setState(State::Browse);
-        emit rowChanged(m_current);
-    } else if (m_state == State::Insert) {
-        const int row = m_current;
-        m_keys.removeAt(row);
-        m_changed.clear();
-        m_editRow.clear();
-        setState(State::Browse);
-        emit rowRemoved(row);
-        m_current = -1;
-        setCurrent(row);
-    }
-}
-
-void DataSet::Insert()
-{
-    requireActive();
-    if (m_state != State::Browse)
-        moveTo(m_current); // posts or abandons the row in editing
-    insertAt(std::max(m_current, 0));
-}
-
-void DataSet::Append()
-{
-    requireActive();
-    if (m_state != State::Browse)
-        moveTo(m_current);
-    insertAt(int(m_keys.size()));
-}
-
-void DataSet::insertAt(int row)
-{
-    m_keys.insert(row, 0);
-    m_editRow = Row(m_fields.size());
-    // A required flag starts false, so that a row typed in by hand stores.
-    for (int f = 0; f < m_table.columns.size(); ++f)
-        if (m_table.columns[f].required && m_table.columns[f].kind == FieldKind::Boolean)
-            m_editRow[f] = false;
-    m_changed.clear();
-    m_current = row;
-    m_eof = m_bof = false;
-    setState(State::Insert);
-    emit rowInserted(row);
-    emit currentRowChanged(row);
-}
-
-void DataSet::Delete()
-{
-    requireActive();
-    if (m_state == State::Insert) {
-        Cancel();
-        return;
-    }
-    if (m_keys.isEmpty())
-        return;
-    if (m_state == State::Edit)
-        Cancel();
-    QSqlQuery q(m_database.connection());
-    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                       .arg(SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity())))
-        throw EDatabaseError(q.lastError().text());
-    const int row = m_current;
-    q.addBindValue(m_keys[row]);
-    execOrThrow(q);
-    m_cache.remove(m_keys[row]);
-    m_keys.removeAt(row);
-    emit rowRemoved(row);
-    m_current = -1;
-    setCurrent(row);
-}

@@ -44,7 +44,10 @@ struct DataSetField {
 //
 // Editing follows the grid's way of working: setting a field puts the row
 // into editing, moving to another row posts it, Cancel abandons an edit or
-// an inserted row. Failures raise exceptions; the dataset opens no dialog.
+// an inserted row; the whole lifecycle is described in DataSetEditing.cpp.
+// Rows are addressed by their table's identity, which no later insert can
+// take (TableDef::identity). Failures raise exceptions; the dataset opens no
+// dialog.
 class DataSet : public QObject, public FieldSource {
     Q_OBJECT
 
@@ -64,6 +67,7 @@ public:
     int fieldIndex(const QByteArray& name) const; // -1 when unknown
 
     void Open();
+    // Ends the row in editing first; a failing post raises and keeps it open.
     void Close();
     bool Active() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
@@ -118,8 +122,9 @@ public:
     void Cancel();
     // Ends the row in editing: posts it when a field was changed, cancels it
     // (an untouched inserted row goes) when not. A failing post raises and
-    // keeps the edit. Every move, refresh, filter, index change, insert and
-    // close goes through here.
+    // keeps the edit; a post that changes no row raises "Row was changed or
+    // deleted since it was read". Every move, refresh, filter, index change,
+    // insert and close goes through here.
     void CheckBrowseMode();
     // An empty row before the current one, or after the last, in editing.
     void Insert();
@@ -153,6 +158,9 @@ private:
     bool findFrom(int start);
     void setState(State state);
     void insertAt(int row);
+    void postEdit();
+    void postInsert();
+    static void execOrThrow(QSqlQuery& q);
 
     Database& m_database;
     const TableDef& m_table;

@@ -37,10 +37,12 @@ Database::Database(const QString& folder, const QString& connectionName)
                                      .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text()));
         for (const QString& setup : SqlDialect::connectionSetup())
             run(db, setup);
-        if (exists)
+        if (exists) {
             checkSchema();
-        else
+            migrateLayout();
+        } else {
             createSchema();
+        }
     } catch (...) {
         db.close();
         db = QSqlDatabase();
@@ -97,7 +99,36 @@ void Database::createSchema()
             for (const IndexDef& index : table.indexes)
                 run(db, SqlDialect::createIndex(table, index));
         }
+        run(db, SqlDialect::writeLayoutVersion(SqlDialect::layoutVersion));
     });
+}
+
+void Database::migrateLayout()
+{
+    QSqlDatabase db = connection();
+    QSqlQuery version(db);
+    if (!version.exec(SqlDialect::readLayoutVersion()) || !version.next())
+        throw EDatabaseError(version.lastError().text());
+    if (version.value(0).toInt() >= SqlDialect::layoutVersion)
+        return;
+    version.finish();
+    // A text stored longer than its column before widths were enforced is
+    // kept: losing it would lose the row.
+    run(db, SqlDialect::enforceWidths(false));
+    try {
+        inTransaction([&] {
+            for (const TableDef& table : Schema::tables())
+                for (const QString& statement : SqlDialect::migrateFromFirstLayout(table))
+                    run(db, statement);
+            run(db, SqlDialect::writeLayoutVersion(SqlDialect::layoutVersion));
+        });
+    } catch (const EDatabaseError& e) {
+        run(db, SqlDialect::enforceWidths(true));
+        throw EDatabaseError(QStringLiteral("Cannot bring the database %1 to this version's layout; it was left as "
+                                            "it was: %2")
+                                 .arg(QDir::toNativeSeparators(m_filePath), e.message()));
+    }
+    run(db, SqlDialect::enforceWidths(true));
 }
 
 void Database::checkSchema()

@@ -6,7 +6,8 @@
 // The connection to the engine behind the alias VEXO_ACC: the SQLite file
 // VEXO_ACC.db in a given folder (the executable's folder in the application).
 // A missing file is created with the six tables and their indexes; an
-// existing file must hold all six, or the connect fails naming the table.
+// existing file must hold all six, or the connect fails naming the table. A
+// file of the first release's layout is brought to this one as it opens.
 class Database {
 public:
     static constexpr const char* alias = "VEXO_ACC";
@@ -42,6 +43,7 @@ public:
 private:
     void createSchema();
     void checkSchema();
+    void migrateLayout();
 
     QString m_connectionName;
     QString m_filePath;

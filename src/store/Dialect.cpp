@@ -30,6 +30,17 @@ QString columnType(const ColumnDef& c)
     return QStringLiteral("TEXT");
 }
 
+QString widthCheck(const TableDef& table, const ColumnDef& c)
+{
+    const QString name = QStringLiteral("%1.%2 holds at most %3 character%4")
+                             .arg(QString::fromUtf8(table.name), QString::fromUtf8(c.name))
+                             .arg(c.size)
+                             .arg(c.size == 1 ? QString() : QStringLiteral("s"));
+    return QStringLiteral("CONSTRAINT %1 CHECK (length(%2) <= %3)")
+        .arg(SqlDialect::quoteName(name.toUtf8()), SqlDialect::quoteName(c.name))
+        .arg(c.size);
+}
+
 // #yyyy/mm/dd hh:mm# outside quotes becomes 'yyyy-mm-dd hh:mm:00'.
 bool translateDateLiteral(const QString& sql, qsizetype& i, QString& out)
 {
@@ -75,6 +86,12 @@ QString createTable(const TableDef& table)
             def += QStringLiteral(" NOT NULL");
         columns << def;
     }
+    // Last, so that the table's own columns come first in any tool.
+    if (table.hasHiddenIdentity())
+        columns << quoteName(table.identity()) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT");
+    for (const ColumnDef& c : table.columns)
+        if (c.kind == FieldKind::Text && c.size > 0)
+            columns << widthCheck(table, c);
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(table.name), columns.join(QStringLiteral(", ")));
 }
 
@@ -88,6 +105,43 @@ QString createIndex(const TableDef& table, const IndexDef& index)
         .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(),
              quoteName(table.name + '_' + index.name), quoteName(table.name),
              columns.join(QStringLiteral(", ")));
+}
+
+QString readLayoutVersion()
+{
+    return QStringLiteral("PRAGMA user_version");
+}
+
+QString writeLayoutVersion(int version)
+{
+    return QStringLiteral("PRAGMA user_version = %1").arg(version);
+}
+
+QStringList migrateFromFirstLayout(const TableDef& table)
+{
+    const QString name = quoteName(table.name);
+    const QString old = quoteName(table.name + "_first_layout");
+    QStringList columns;
+    for (const ColumnDef& c : table.columns)
+        columns << quoteName(c.name);
+    QStringList into = columns;
+    QStringList from = columns;
+    if (table.hasHiddenIdentity()) {
+        into << rowIdentity(table);
+        from << QStringLiteral("rowid");
+    }
+    QStringList statements{QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(name, old), createTable(table),
+                           QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY rowid")
+                               .arg(name, into.join(QStringLiteral(", ")), from.join(QStringLiteral(", ")), old),
+                           QStringLiteral("DROP TABLE %1").arg(old)};
+    for (const IndexDef& index : table.indexes)
+        statements << createIndex(table, index);
+    return statements;
+}
+
+QString enforceWidths(bool on)
+{
+    return QStringLiteral("PRAGMA ignore_check_constraints = %1").arg(on ? 0 : 1);
 }
 
 QStringList connectionSetup()
@@ -176,9 +230,9 @@ QString dayCountToStorage(double days)
     return DayCount::toDateTime(days).toString(QLatin1String(storageFormat));
 }
 
-QString rowIdentity()
+QString rowIdentity(const TableDef& table)
 {
-    return QStringLiteral("rowid");
+    return quoteName(table.identity());
 }
 
 QString caseFolded(const QString& expression)

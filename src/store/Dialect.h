@@ -15,13 +15,33 @@
 //   text literal;
 // - DISTINCTROW is dropped: a plain select of a join returns each result row
 //   once, where DISTINCT would merge two equal lines;
-// - names in square brackets stay as they are (SQLite accepts them).
+// - names in square brackets stay as they are (SQLite accepts them);
+// - a row's identity is an INTEGER PRIMARY KEY AUTOINCREMENT column, which
+//   SQLite never hands out again;
+// - a text column's width is a CHECK constraint named after the column and
+//   its width, so that the engine's message for a longer value says what
+//   was refused ("CHECK constraint failed: athletes.gender holds at most 1
+//   character").
 namespace SqlDialect {
 
 QString driverName();
 
 QString createTable(const TableDef& table);
 QString createIndex(const TableDef& table, const IndexDef& index);
+
+// The layout of the tables a file holds: 0 for the first release's (rows
+// addressed by the engine's row numbers, widths not enforced), layoutVersion
+// for this one.
+constexpr int layoutVersion = 1;
+QString readLayoutVersion();
+QString writeLayoutVersion(int version);
+// Statements that rebuild a table of the first layout in this one, keeping
+// every row, its order and its row number as the row's identity. Rows with a
+// text longer than its column are kept as they are.
+QStringList migrateFromFirstLayout(const TableDef& table);
+// Switches the refusal of texts longer than their column off while a
+// migration copies rows, and on again.
+QString enforceWidths(bool on);
 
 // Statements that set the connection up after it opened.
 QStringList connectionSetup();
@@ -38,8 +58,8 @@ QVariant fromStorage(FieldKind kind, const QVariant& stored);
 double dayCountFromStorage(const QVariant& stored);
 QString dayCountToStorage(double days);
 
-// The engine's name of the row identity that every table has.
-QString rowIdentity();
+// The table's identity column as written into statements.
+QString rowIdentity(const TableDef& table);
 
 // An SQL expression compared without regard to case.
 QString caseFolded(const QString& expression);

@@ -18,6 +18,19 @@ const IndexDef* TableDef::index(const QByteArray& wanted) const
     return nullptr;
 }
 
+QByteArray TableDef::identity() const
+{
+    for (const ColumnDef& c : columns)
+        if (c.kind == FieldKind::AutoIncrement)
+            return c.name;
+    return Schema::hiddenIdentity;
+}
+
+bool TableDef::hasHiddenIdentity() const
+{
+    return identity() == Schema::hiddenIdentity;
+}
+
 namespace Schema {
 
 const QList<TableDef>& tables()
@@ -41,7 +54,9 @@ const QList<TableDef>& tables()
           {"age", K::SmallInt},
           {"gender", K::Text, 1},
           {"heat", K::SmallInt},
-          {"hf", K::Text, 1},
+          // Unbounded: a multi-line race's header marker holds up to 99
+          // characters.
+          {"hf", K::Text},
           {"mode", K::Text, 20}},
          {{"PrimaryKey", {"race_id_pk"}, true}, {"number", {"number"}}}},
         {"result",

@@ -12,9 +12,9 @@ protected:
     void SetUp() override
     {
         StoreFixture::SetUp();
-        exec("INSERT INTO athletes VALUES (105, 'Ann', 'Lee', 12, 'Blue', 'F')");
-        exec("INSERT INTO athletes VALUES (101, 'Bob', 'Ray', 13, 'Red', 'M')");
-        exec("INSERT INTO athletes VALUES (110, 'Cy', 'Abe', 14, 'Red', 'M')");
+        exec("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (105, 'Ann', 'Lee', 12, 'Blue', 'F')");
+        exec("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (101, 'Bob', 'Ray', 13, 'Red', 'M')");
+        exec("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (110, 'Cy', 'Abe', 14, 'Red', 'M')");
         athletes = std::make_unique<DataSet>(*db, "athletes");
         athletes->setCaseInsensitive(true);
         athletes->Open();

@@ -18,6 +18,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -28,19 +30,19 @@ class MainFormTest : public MainFormFixture {
 protected:
     void addMeet()
     {
-        sql("INSERT INTO athletes VALUES (101, 'Ann', 'Lee', 12, 'Blue', 'F')");
-        sql("INSERT INTO athletes VALUES (105, 'Bob', 'Smith', 19, 'Red', 'M')");
-        sql("INSERT INTO athletes VALUES (20, 'Cy', 'smithers', 14, 'Red', 'M')");
-        sql("INSERT INTO athletes VALUES (102, 'Di', 'O''Brien', 13, 'Blue', 'F')");
+        sql("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (101, 'Ann', 'Lee', 12, 'Blue', 'F')");
+        sql("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (105, 'Bob', 'Smith', 19, 'Red', 'M')");
+        sql("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (20, 'Cy', 'smithers', 14, 'Red', 'M')");
+        sql("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (102, 'Di', 'O''Brien', 13, 'Blue', 'F')");
         sql("INSERT INTO races (race_id_pk, number, event, completed, age, gender) VALUES (1, 105, '100M', 0, 12, 'F')");
         sql("INSERT INTO races (race_id_pk, number, event, completed, age, gender) VALUES (2, 7, '200M', 1, 13, 'M')");
         sql("INSERT INTO races (race_id_pk, number, event, completed, age, gender) VALUES (3, 12, '100M', 0, 9, '')");
-        sql("INSERT INTO record VALUES ('F', '100M', 12, 13.5, 1)");
-        sql("INSERT INTO record VALUES ('M', '25', 13, 30.1, 1)");
-        sql("INSERT INTO event VALUES ('100M', NULL)");
-        sql("INSERT INTO event VALUES ('f', NULL)");
-        sql("INSERT INTO pb VALUES (7, '100M', 14.2)");
-        sql("INSERT INTO pb VALUES (101, '0', 14.2)");
+        sql("INSERT INTO record (gender, event, age, value, type) VALUES ('F', '100M', 12, 13.5, 1)");
+        sql("INSERT INTO record (gender, event, age, value, type) VALUES ('M', '25', 13, 30.1, 1)");
+        sql("INSERT INTO event (event, tg_event) VALUES ('100M', NULL)");
+        sql("INSERT INTO event (event, tg_event) VALUES ('f', NULL)");
+        sql("INSERT INTO pb (athlete_number, event, value) VALUES (7, '100M', 14.2)");
+        sql("INSERT INTO pb (athlete_number, event, value) VALUES (101, '0', 14.2)");
         for (int page = 0; page < 5; ++page)
             main->tableOfPage(page).Refresh();
     }
@@ -353,6 +355,164 @@ TEST_F(MainFormTest, ClosingTheMainWindowSavesNothing)
     EXPECT_FALSE(main->isVisible());
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), before);
+}
+
+} // namespace
+
+namespace {
+
+// Rows of a statement, each as its columns joined by blanks.
+QStringList lines(QSqlDatabase db, const QString& statement)
+{
+    QSqlQuery q(db);
+    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
+    QStringList out;
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < q.record().count(); ++i)
+            row << (q.isNull(i) ? QStringLiteral("null") : q.value(i).toString());
+        out << row.join(QLatin1Char(' '));
+    }
+    return out;
+}
+
+TEST_F(MainFormTest, SearchAndClearStoreThePendingEditInItsOwnRow)
+{
+    addMeet();
+    search(1, "m"); // 105, 20
+    DataGrid* grid = main->athleteDBGrid;
+    grid->setFocus();
+    grid->setSelectedField("firstname");
+    pressKey(grid, Qt::Key_Down);
+    typeKeys(grid, "Zed");
+    pressKey(grid, Qt::Key_Return); // in the row, not yet stored
+    main->btnClear->click();
+    grid->setSelectedField("firstname");
+    typeKeys(grid, "Amy"); // the first row of all: 101
+    pressKey(grid, Qt::Key_Return);
+    search(1, "m");
+    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname FROM athletes ORDER BY number"),
+              (QStringList{"20 Zed", "101 Amy", "102 Di", "105 Bob"}));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, AddNewAthleteTwiceStoresBoth)
+{
+    main->PageControl->setCurrentIndex(1);
+    DataGrid* grid = main->athleteDBGrid;
+    for (const char* number : {"300", "301"}) {
+        main->btnNewAthlete->click();
+        grid->setFocus();
+        grid->setSelectedField("number");
+        typeKeys(grid, number);
+        pressKey(grid, Qt::Key_Tab);
+        typeKeys(grid, "Eve");
+        pressKey(grid, Qt::Key_Return);
+    }
+    pressKey(grid, Qt::Key_Down);
+    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname FROM athletes ORDER BY number"),
+              (QStringList{"300 Eve", "301 Eve"}));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, EditPendingAcrossAnImportIsStoredFirstOrStopsTheImport)
+{
+    addMeet();
+    const QString file = dir.filePath("meet.csv");
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("A,33,Zoe,Ray,11,Gold,F\r\nA,101,Ann,Lee,12,Blue,F\r\n");
+    csv.close();
+    main->PageControl->setCurrentIndex(1);
+    DataGrid* grid = main->athleteDBGrid;
+    grid->setFocus();
+    grid->setSelectedField("team");
+    typeKeys(grid, "Green"); // athlete 101
+    pressKey(grid, Qt::Key_Return);
+    ui.confirmAnswers << true << true;
+    ui.openAnswers << file << file;
+    main->btnImport->click();
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    const QStringList imported{"33 Zoe Gold", "101 Ann Blue"};
+    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname, team FROM athletes ORDER BY number"),
+              imported)
+        << "the edit was stored before the import replaced the athletes";
+
+    // A pending edit that cannot be stored stops the import before anything
+    // changed, with the post's message.
+    grid->setSelectedField("number");
+    typeKeys(grid, "101"); // on athlete 33
+    pressKey(grid, Qt::Key_Return);
+    main->btnImport->click();
+    ASSERT_FALSE(ui.errors.isEmpty());
+    EXPECT_TRUE(ui.errors[0].contains("UNIQUE")) << ui.errors[0].toStdString();
+    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname, team FROM athletes ORDER BY number"),
+              imported);
+    EXPECT_EQ(main->AthleteTable().state(), DataSet::State::Edit) << "the edit is kept to be corrected";
+}
+
+TEST_F(MainFormTest, EmptiedTimerCodeIsStoredNullAndDateTimeIsTypedAsShown)
+{
+    addMeet();
+    sql("UPDATE event SET tg_event = '100' WHERE event = '100M'");
+    main->EventTable().Refresh();
+    main->PageControl->setCurrentIndex(3);
+    DataGrid* events = main->eventDBGrid;
+    events->setFocus();
+    events->setSelectedField("tg_event");
+    typeKeys(events, "x");
+    pressKey(events, Qt::Key_Backspace);
+    pressKey(events, Qt::Key_Return);
+    pressKey(events, Qt::Key_Down);
+    EXPECT_EQ(lines(main->database().connection(), "SELECT event, tg_event FROM event ORDER BY event"),
+              (QStringList{"100M null", "f null"}));
+
+    main->PageControl->setCurrentIndex(0);
+    DataGrid* races = main->raceDBGrid;
+    races->setFocus();
+    races->setSelectedField("datetime");
+    typeKeys(races, "09/12/2026 10:40"); // race 1, as the grid shows it
+    pressKey(races, Qt::Key_Return);
+    pressKey(races, Qt::Key_Down);
+    typeKeys(races, "2026-12-09 10:45"); // race 2, as it is stored
+    pressKey(races, Qt::Key_Return);
+    pressKey(races, Qt::Key_Up);
+    EXPECT_EQ(lines(main->database().connection(), "SELECT race_id_pk, datetime FROM races WHERE race_id_pk < 3"),
+              (QStringList{"1 2026-12-09 10:40:00", "2 2026-12-09 10:45:00"}));
+    EXPECT_EQ(races->gridModel().data(races->gridModel().index(0, races->columnOf("datetime")), Qt::DisplayRole),
+              QVariant(QStringLiteral("09/12/2026 10:40")));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(MainFormTest, TextLongerThanItsColumnIsRefusedByImportAndGrid)
+{
+    const QString file = dir.filePath("meet.csv");
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("A,8,Bo,Ray,11,Gold,M\r\nA,7,Ann,Lee,12,Blue,Girl\r\nA,9,Cy,Sol,12,Red,M\r\n");
+    csv.close();
+    ui.confirmAnswers << true;
+    ui.openAnswers << file;
+    main->btnImport->click();
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith("Failed to Save data to Database, error on line: 1\n")) << ui.errors[0].toStdString();
+    EXPECT_TRUE(ui.errors[0].contains("athletes.gender holds at most 1 character")) << ui.errors[0].toStdString();
+
+    ui.errors.clear();
+    sql("INSERT INTO athletes (number, team) VALUES (9, 'Red')");
+    main->AthleteTable().Refresh();
+    main->PageControl->setCurrentIndex(1);
+    DataGrid* grid = main->athleteDBGrid;
+    grid->setFocus();
+    grid->setSelectedField("team");
+    typeKeys(grid, "Twenty-one characters"); // athlete 8
+    pressKey(grid, Qt::Key_Return);
+    pressKey(grid, Qt::Key_Down);
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains("athletes.team holds at most 20 characters")) << ui.errors[0].toStdString();
+    EXPECT_EQ(main->AthleteTable().state(), DataSet::State::Edit);
+    EXPECT_EQ(lines(main->database().connection(), "SELECT number, team FROM athletes ORDER BY number"),
+              (QStringList{"8 Gold", "9 Red"}));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 
+#include "store/DataSet.h"
 #include "store/DateTime.h"
 #include "store/Dialect.h"
 #include "store/Exception.h"
@@ -126,4 +127,76 @@ TEST(Dialect, DateTimesStoreAsSortableTextAndReadBackAsDayCounts)
     EXPECT_EQ(SqlDialect::dayCountFromStorage(QVariant()), 0.0);
     EXPECT_EQ(DayCount::toDateTime(1.5), QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
     EXPECT_EQ(DayCount::toDateTime(DayCount::fromDateTime(t)), t);
+}
+
+TEST(DatabaseOpen, FileOfTheFirstLayoutIsMigratedKeepingEveryRow)
+{
+    QTemporaryDir dir;
+    {
+        // The tables as the first release wrote them: rows addressed by the
+        // engine's own row numbers, text widths declared but not enforced.
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("first"));
+        raw.setDatabaseName(dir.filePath(QStringLiteral("VEXO_ACC.db")));
+        ASSERT_TRUE(raw.open());
+        for (const char* sql :
+             {"CREATE TABLE [athletes] ([number] INTEGER, [firstname] VARCHAR(20), [surname] VARCHAR(20), "
+              "[age] SMALLINT, [team] VARCHAR(20), [gender] VARCHAR(1))",
+              "CREATE UNIQUE INDEX [athletes_PrimaryKey] ON [athletes] ([number])",
+              "CREATE INDEX [athletes_Surname] ON [athletes] ([surname], [firstname], [number])",
+              "CREATE TABLE [races] ([race_id_pk] INTEGER, [number] INTEGER, [datetime] DATETIME, "
+              "[event] VARCHAR(10), [completed] BOOLEAN NOT NULL, [age] SMALLINT, [gender] VARCHAR(1), "
+              "[heat] SMALLINT, [hf] VARCHAR(1), [mode] VARCHAR(20))",
+              "CREATE UNIQUE INDEX [races_PrimaryKey] ON [races] ([race_id_pk])",
+              "CREATE TABLE [result] ([result_id_pk] INTEGER PRIMARY KEY AUTOINCREMENT, [race_id_pk] INTEGER, "
+              "[place] VARCHAR(3), [value] REAL, [lane] VARCHAR(3), [athlete_number] INTEGER)",
+              "CREATE TABLE [event] ([event] VARCHAR(10), [tg_event] VARCHAR(10))",
+              "CREATE TABLE [pb] ([athlete_number] INTEGER, [event] VARCHAR(10), [value] REAL)",
+              "CREATE TABLE [record] ([gender] VARCHAR(1), [event] VARCHAR(10), [age] INTEGER, [value] REAL, "
+              "[type] INTEGER)",
+              "INSERT INTO athletes VALUES (105, 'Ann', 'Lee', 12, 'Blue', 'F')",
+              "INSERT INTO athletes VALUES (101, 'Bob', 'Ray', 13, 'Red', 'M')",
+              "INSERT INTO athletes VALUES (110, 'Cy', 'Sol', 14, 'Red', 'Girl')",
+              "DELETE FROM athletes WHERE number = 101",
+              "INSERT INTO races VALUES (7, 1, '2026-12-09 10:35:00', '100M', 1, 12, 'F', 0, 'MULTI LINE HEADER', 'MULTI')",
+              "INSERT INTO result (race_id_pk, place, value, lane, athlete_number) VALUES (7, '1', 12.5, 'B01', 105)",
+              "INSERT INTO result (race_id_pk, place, value, lane, athlete_number) VALUES (7, '2', 13.5, 'B02', 110)",
+              "INSERT INTO event VALUES ('100M', '100')", "INSERT INTO pb VALUES (105, '100M', 12.4)",
+              "INSERT INTO record VALUES ('F', '100M', 12, 12.1, 1)"})
+            ASSERT_TRUE(run(raw, QString::fromLatin1(sql))) << sql;
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("first"));
+
+    for (int open = 0; open < 2; ++open) { // the second open finds it migrated
+        Database db(dir.path());
+        auto c = db.connection();
+        QSqlQuery q(c);
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT number, team, gender FROM athletes")));
+        QStringList athletes;
+        while (q.next())
+            athletes << QStringLiteral("%1 %2 %3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+        EXPECT_EQ(athletes, (QStringList{QStringLiteral("105 Blue F"), QStringLiteral("110 Red Girl")}))
+            << "every row, in its order, even one a width now refuses";
+        for (const char* table : {"races", "result", "event", "pb", "record"}) {
+            ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(table)));
+            q.next();
+            EXPECT_EQ(q.value(0).toInt(), QByteArray(table) == "result" ? 2 : 1) << table;
+        }
+        EXPECT_EQ(names(c, QStringLiteral("index")).size(), 10);
+    }
+
+    Database db(dir.path());
+    auto c = db.connection();
+    QString error;
+    EXPECT_FALSE(run(c, QStringLiteral("INSERT INTO athletes (number, gender) VALUES (7, 'Boy')"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("athletes.gender holds at most 1 character"))) << error.toStdString();
+    EXPECT_TRUE(run(c, QStringLiteral("UPDATE races SET hf = 'A HEADER MARKER LONGER THAN ONE CHARACTER'")));
+
+    // Identities are not handed out again after the table was emptied.
+    DataSet athletes(db, "athletes");
+    athletes.Open();
+    athletes.setFieldValue("team", QStringLiteral("Green"));
+    ASSERT_TRUE(run(c, QStringLiteral("DELETE FROM athletes")));
+    ASSERT_TRUE(run(c, QStringLiteral("INSERT INTO athletes (number, team) VALUES (33, 'Gold')")));
+    EXPECT_THROW(athletes.Post(), EDatabaseError);
 }

@@ -18,11 +18,11 @@ protected:
 
     void addAthletes()
     {
-        sql(QStringLiteral("INSERT INTO athletes VALUES (105, 'Ann', 'smith', 12, 'Blue', 'F')"));
-        sql(QStringLiteral("INSERT INTO athletes VALUES (101, 'Bob', 'Smith', 13, 'Red', 'M')"));
-        sql(QStringLiteral("INSERT INTO athletes VALUES (110, 'Cy', 'Adams', 12, 'Red', 'M')"));
-        sql(QStringLiteral("INSERT INTO athletes VALUES (102, 'Di', 'O''Brien', 14, 'Blue', 'F')"));
-        sql(QStringLiteral("INSERT INTO athletes VALUES (103, 'Ed', 'Smithers', 12, 'Blue', 'M')"));
+        sql(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (105, 'Ann', 'smith', 12, 'Blue', 'F')"));
+        sql(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (101, 'Bob', 'Smith', 13, 'Red', 'M')"));
+        sql(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (110, 'Cy', 'Adams', 12, 'Red', 'M')"));
+        sql(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (102, 'Di', 'O''Brien', 14, 'Blue', 'F')"));
+        sql(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (103, 'Ed', 'Smithers', 12, 'Blue', 'M')"));
     }
 
     // Column values of every row, in the dataset's order.
@@ -153,13 +153,13 @@ TEST_F(DataSetTest, LookupsFollowKeysIncludingOtherLookups)
 {
     addAthletes();
     sql(QStringLiteral("INSERT INTO races (race_id_pk, number, event, completed, age) VALUES (7, 1, '100M', 0, 12)"));
-    sql(QStringLiteral("INSERT INTO pb VALUES (105, '100M', 14.02)"));
-    sql(QStringLiteral("INSERT INTO pb VALUES (105, '200M', 30.5)"));
-    sql(QStringLiteral("INSERT INTO record VALUES ('F', '100M', 12, 13.5, 1)"));
+    sql(QStringLiteral("INSERT INTO pb (athlete_number, event, value) VALUES (105, '100M', 14.02)"));
+    sql(QStringLiteral("INSERT INTO pb (athlete_number, event, value) VALUES (105, '200M', 30.5)"));
+    sql(QStringLiteral("INSERT INTO record (gender, event, age, value, type) VALUES ('F', '100M', 12, 13.5, 1)"));
     // A second record row for the same age, event and gender must not
     // duplicate the result row.
-    sql(QStringLiteral("INSERT INTO record VALUES ('F', '100M', 12, 13.9, 2)"));
-    sql(QStringLiteral("INSERT INTO record VALUES ('M', '100M', 12, 12.9, 1)"));
+    sql(QStringLiteral("INSERT INTO record (gender, event, age, value, type) VALUES ('F', '100M', 12, 13.9, 2)"));
+    sql(QStringLiteral("INSERT INTO record (gender, event, age, value, type) VALUES ('M', '100M', 12, 12.9, 1)"));
     sql(QStringLiteral("INSERT INTO result (race_id_pk, place, value, lane, athlete_number) VALUES (7, '1', 13.4, 'B01', 105)"));
     sql(QStringLiteral("INSERT INTO result (race_id_pk, place, value, lane, athlete_number) VALUES (7, '2', 13.6, 'B02', 999)"));
     sql(QStringLiteral("INSERT INTO result (race_id_pk, place, value, lane) VALUES (7, '3', 14.0, 'B03')"));
@@ -216,6 +216,11 @@ TEST_F(DataSetTest, EditingPostsWhenTheCursorMovesAndCancelAbandons)
     athletes.setFieldValue("age", QString());
     athletes.Post();
     EXPECT_TRUE(scalar("SELECT age FROM athletes WHERE number = 103").isNull()) << "an empty text stores null";
+
+    athletes.setFieldValue("team", QStringLiteral("Gold"));
+    athletes.Close();
+    EXPECT_EQ(scalar("SELECT team FROM athletes WHERE number = 103").toString(), QStringLiteral("Gold"))
+        << "closing stores the row in editing";
 }
 
 TEST_F(DataSetTest, FailingPostKeepsTheRowInEditing)
@@ -231,6 +236,32 @@ TEST_F(DataSetTest, FailingPostKeepsTheRowInEditing)
     athletes.Cancel();
     athletes.Next();
     EXPECT_EQ(athletes.RecNo(), 1);
+}
+
+TEST_F(DataSetTest, PostThatChangesNoRowRaisesAndKeepsTheEdit)
+{
+    addAthletes();
+    DataSet athletes(*db, "athletes");
+    athletes.setIndexName("PrimaryKey");
+    athletes.Open();
+    athletes.setFieldValue("team", QStringLiteral("Green")); // athlete 101
+    // The rows go, as an import empties the table, and a new athlete comes
+    // in: it must not receive the edit of the row that went.
+    sql(QStringLiteral("DELETE FROM athletes"));
+    sql(QStringLiteral("INSERT INTO athletes (number, firstname, team) VALUES (33, 'Zoe', 'Gold')"));
+    try {
+        athletes.Post();
+        FAIL() << "a post that changed no row succeeded";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Row was changed or deleted since it was read"));
+    }
+    EXPECT_EQ(athletes.state(), DataSet::State::Edit);
+    EXPECT_EQ(athletes.FieldByName("team").AsString(), QByteArray("Green")) << "the edit is kept";
+    EXPECT_EQ(rows("SELECT number, firstname, team FROM athletes"),
+              (QList<QVariantList>{{33, QStringLiteral("Zoe"), QStringLiteral("Gold")}}));
+    athletes.Cancel();
+    athletes.Refresh();
+    EXPECT_EQ(column(athletes, "number"), (QStringList{"33"}));
 }
 
 TEST_F(DataSetTest, InsertPostsANewRowAndAnUntouchedInsertIsAbandoned)

@@ -55,7 +55,7 @@ struct Meet {
         query = std::make_unique<Query>(*db);
         db->inTransaction([&] {
             QSqlQuery q(db->connection());
-            q.prepare(QStringLiteral("INSERT INTO athletes VALUES (?, ?, ?, ?, ?, ?)"));
+            q.prepare(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (?, ?, ?, ?, ?, ?)"));
             for (int i = 0; i < athleteCount; ++i) {
                 q.addBindValue(1000 + i);
                 q.addBindValue(QStringLiteral("First%1").arg(i));
@@ -65,13 +65,13 @@ struct Meet {
                 q.addBindValue(i % 2 ? QStringLiteral("M") : QStringLiteral("F"));
                 q.exec();
             }
-            q.prepare(QStringLiteral("INSERT INTO pb VALUES (?, '100M', ?)"));
+            q.prepare(QStringLiteral("INSERT INTO pb (athlete_number, event, value) VALUES (?, '100M', ?)"));
             for (int i = 0; i < athleteCount; i += 2) {
                 q.addBindValue(1000 + i);
                 q.addBindValue(12.0 + (i % 50) * 0.05);
                 q.exec();
             }
-            q.prepare(QStringLiteral("INSERT INTO record VALUES (?, '100M', ?, ?, 1)"));
+            q.prepare(QStringLiteral("INSERT INTO record (gender, event, age, value, type) VALUES (?, '100M', ?, ?, 1)"));
             for (int age = 8; age < 18; ++age)
                 for (const char* gender : {"F", "M"}) {
                     q.addBindValue(QString::fromLatin1(gender));

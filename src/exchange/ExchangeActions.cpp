@@ -11,14 +11,16 @@ const char* const trackDataFilter = "VEXO Track Data files (*.csv)";
 const char* const resultsFilter = "VEXO Results Data files (*.csv)";
 const char* const proposedResultsName = "something.csv";
 
-// The file dialog and the line loop.
-void importChosenFile(QWidget* parent, Database& database, Query& query,
+// The file dialog and the line loop. False when a pending edit could not be
+// stored: the pages then stay as they are, edit included, rather than
+// trying the same post again.
+bool importChosenFile(QWidget* parent, Database& database, Query& query,
                       const std::function<void()>& endPendingEdits)
 {
     UiServices& ui = UiServices::current();
     const QString path = ui.openFileName(parent, QString::fromLatin1(trackDataFilter));
     if (path.isEmpty())
-        return;
+        return true;
     // A row still in editing is addressed by an identity the import is about
     // to empty; it is stored now, or the import does not start.
     if (endPendingEdits) {
@@ -26,7 +28,7 @@ void importChosenFile(QWidget* parent, Database& database, Query& query,
             endPendingEdits();
         } catch (const Exception& e) {
             ui.showError(parent, e.message());
-            return;
+            return false;
         }
     }
     try {
@@ -34,6 +36,7 @@ void importChosenFile(QWidget* parent, Database& database, Query& query,
     } catch (const ETrackDataLine& e) {
         ui.showError(parent, e.message());
     }
+    return true;
 }
 
 } // namespace
@@ -44,7 +47,8 @@ void importTrackDataAction(QWidget* parent, Database& database, Query& query,
 {
     if (!UiServices::current().confirm(parent, QString::fromLatin1(confirmText), UiServices::Buttons::YesNo))
         return;
-    importChosenFile(parent, database, query, endPendingEdits);
+    if (!importChosenFile(parent, database, query, endPendingEdits))
+        return;
     if (refreshPages)
         refreshPages();
 }

@@ -11,8 +11,8 @@ class QWidget;
 
 // Asks "This operation will clear all existing race data. ..." (Yes/No); on
 // Yes, asks for the track data file, ends every pending edit of the windows
-// through endPendingEdits (a post that fails is shown in the error box and
-// nothing is imported), and imports the file. A line that fails is
+// through endPendingEdits (a post that fails is shown in the error box,
+// nothing is imported and nothing re-read), and imports the file. A line that fails is
 // shown in the error box "Failed to Save data to Database, error on line:
 // ...". refreshPages then re-reads the five pages (records, athletes, races,
 // events, personal bests, in that order) whether the file was imported,

@@ -340,7 +340,7 @@ protected:
         for (const char* row : {"(105, 'Ann', 'Smith', 12, 'Blue', 'F')", "(101, 'Bob', 'Smith', 13, 'Red', 'M')",
                                 "(110, 'Cy', 'Adams', 12, 'Red', 'M')", "(102, 'Di', 'Brown', 14, 'Blue', 'F')",
                                 "(103, 'Ed', 'Smithers', 12, 'Blue', 'M')"}) {
-            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO athletes VALUES ") + QString::fromLatin1(row)));
+            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES ") + QString::fromLatin1(row)));
         }
         athletes = std::make_unique<DataSet>(*db, "athletes");
         athletes->setIndexName("Surname");

@@ -26,11 +26,11 @@ protected:
         for (const char* row : {"(101, 'Ann', 'Lee', 12, 'Blue', 'F')", "(102, 'Bob', 'Ray', 12, 'Red', 'M')",
                                 "(103, 'Cy', 'Smith', 13, 'Red', 'M')", "(104, 'Di', 'O''Brien', 12, 'Blue', 'F')",
                                 "(105, 'Ed', 'smithers', 13, 'Blue', 'M')", "(106, 'Fay', 'Adams', 12, 'Red', 'F')"})
-            exec(QByteArray("INSERT INTO athletes VALUES ") + row);
+            exec(QByteArray("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES ") + row);
         for (const char* row : {"(101, '100M', 13.0)", "(102, '100M', 12.8)", "(103, '100M', 12.4)"})
-            exec(QByteArray("INSERT INTO pb VALUES ") + row);
+            exec(QByteArray("INSERT INTO pb (athlete_number, event, value) VALUES ") + row);
         for (const char* row : {"('F', '100M', 12, 12.0, 1)", "('M', '100M', 12, 11.5, 1)"})
-            exec(QByteArray("INSERT INTO record VALUES ") + row);
+            exec(QByteArray("INSERT INTO record (gender, event, age, value, type) VALUES ") + row);
 
         timedError = std::make_unique<TTimedErrorForm>();
         athleteSelect = std::make_unique<TathleteSelectForm>(*db);
@@ -51,13 +51,16 @@ protected:
     }
 
     // A single-line race of the 100M for girls under 12, one place per time
-    // (00.00 for a place without a time), lanes B01 on.
+    // (00.00 for a place without a time), lanes B01 to B99, then 100 on (a
+    // lane holds at most three characters).
     static QByteArray raceLine(const QList<QByteArray>& times, const QByteArray& ageGroup = "U12G")
     {
         QByteArray line = "00:00,01/01/00,7,LANE," + ageGroup + ",100M,,,";
-        for (int i = 0; i < times.size(); ++i)
-            line += QByteArray::number(i + 1) + ',' + times[i] + ",B" + QByteArray::number(i + 1).rightJustified(2, '0')
-                + ',';
+        for (int i = 0; i < times.size(); ++i) {
+            const QByteArray lane =
+                i + 1 < 100 ? "B" + QByteArray::number(i + 1).rightJustified(2, '0') : QByteArray::number(i + 1);
+            line += QByteArray::number(i + 1) + ',' + times[i] + ',' + lane + ',';
+        }
         return line + "\r\n";
     }
 

@@ -37,17 +37,17 @@ int main(int argc, char** argv)
     RecordingUiServices ui;
     QSqlQuery sql(db.connection());
     for (const char* statement : {
-             "INSERT INTO athletes VALUES (1204, 'Megan', 'Fraser', 12, 'Eagles', 'F')",
-             "INSERT INTO athletes VALUES (1187, 'Aisha', 'Okafor', 12, 'Harriers', 'F')",
-             "INSERT INTO athletes VALUES (1233, 'Chloe', 'Bennett', 12, 'Eagles', 'F')",
-             "INSERT INTO athletes VALUES (1150, 'Ruby', 'Lindqvist', 12, 'Striders', 'F')",
-             "INSERT INTO athletes VALUES (1262, 'Sophie', 'McAllister', 12, 'Harriers', 'F')",
-             "INSERT INTO athletes VALUES (1175, 'Hana', 'Kowalski', 12, 'Striders', 'F')",
-             "INSERT INTO record VALUES ('F', '100M', 12, 12.4, 1)",
-             "INSERT INTO pb VALUES (1204, '100M', 12.52)",
-             "INSERT INTO pb VALUES (1187, '100M', 12.6)",
-             "INSERT INTO pb VALUES (1233, '100M', 12.71)",
-             "INSERT INTO pb VALUES (1262, '100M', 13.4)",
+             "INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (1204, 'Megan', 'Fraser', 12, 'Eagles', 'F')",
+             "INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (1187, 'Aisha', 'Okafor', 12, 'Harriers', 'F')",
+             "INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (1233, 'Chloe', 'Bennett', 12, 'Eagles', 'F')",
+             "INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (1150, 'Ruby', 'Lindqvist', 12, 'Striders', 'F')",
+             "INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (1262, 'Sophie', 'McAllister', 12, 'Harriers', 'F')",
+             "INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES (1175, 'Hana', 'Kowalski', 12, 'Striders', 'F')",
+             "INSERT INTO record (gender, event, age, value, type) VALUES ('F', '100M', 12, 12.4, 1)",
+             "INSERT INTO pb (athlete_number, event, value) VALUES (1204, '100M', 12.52)",
+             "INSERT INTO pb (athlete_number, event, value) VALUES (1187, '100M', 12.6)",
+             "INSERT INTO pb (athlete_number, event, value) VALUES (1233, '100M', 12.71)",
+             "INSERT INTO pb (athlete_number, event, value) VALUES (1262, '100M', 13.4)",
          })
         if (!sql.exec(QString::fromLatin1(statement)))
             return 1;

@@ -22,7 +22,7 @@ protected:
         StoreFixture::SetUp();
         for (const char* row : {"(101, 'Ann', 'Lee', 12, 'Blue', 'F')", "(102, 'Bob', 'Ray', 13, 'Red', 'M')",
                                 "(103, 'Cy', 'Sol', 14, 'Red', 'M')"})
-            exec(QByteArray("INSERT INTO athletes VALUES ") + row);
+            exec(QByteArray("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES ") + row);
         athletes = std::make_unique<DataSet>(*db, "athletes");
         athletes->setIndexName("PrimaryKey");
         athletes->Open();

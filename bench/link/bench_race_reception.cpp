@@ -38,6 +38,8 @@ namespace {
 class QuietUiServices : public UiServices {
 public:
     void showError(QWidget*, const QString& message) override { lastError = message; }
+    void showErrorWithoutFocus(QWidget*, const QString& message) override { lastError = message; }
+    bool runDialog(QDialog&) override { return false; }
     bool confirm(QWidget*, const QString&, Buttons) override { return false; }
     QString openFileName(QWidget*, const QString&) override { return {}; }
     QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }

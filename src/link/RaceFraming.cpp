@@ -39,6 +39,7 @@ QList<QByteArray> RaceFraming::receive(const QByteArray& chunk, qint64 now)
     if (m_deadline && now >= *m_deadline)
         texts = quietTimeOver();
     m_buffer += chunk;
+    m_received += chunk.size();
     texts += takeCompleteRaces();
     if (!hasLineEnd(m_buffer))
         m_deadline.reset();

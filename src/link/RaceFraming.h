@@ -42,6 +42,8 @@ public:
 
     // What was received and not yet handed out in a text.
     const QByteArray& pending() const { return m_buffer; }
+    // Every character received so far, counted.
+    qint64 received() const { return m_received; }
 
 private:
     QList<QByteArray> takeCompleteRaces();
@@ -51,4 +53,5 @@ private:
     QByteArray m_buffer;
     std::optional<qint64> m_deadline;
     qint64 m_quietMs;
+    qint64 m_received = 0;
 };

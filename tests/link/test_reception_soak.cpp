@@ -12,6 +12,8 @@
 
 #include "LinkFixture.h"
 
+#include "link/RaceFraming.h"
+#include "store/Miscl.h"
 #include "timer-sim/RaceTexts.h"
 
 #include <QSqlQuery>
@@ -33,6 +35,7 @@ int fromEnvironment(const char* name, int fallback)
 // One race as the rules predict it is stored: its number and its places,
 // or not stored at all.
 struct Expected {
+    QByteArray text;
     int number = 0;
     int places = 0;
     bool stored = true;
@@ -64,8 +67,11 @@ protected:
                 }
                 continue;
             }
+            // A box opened while waiting runs the next steps itself: then
+            // the link was not quiet here after all.
+            const std::size_t pauseAt = next;
             ASSERT_NO_FATAL_FAILURE(waitUntilRead());
-            if (main->rxDataTimer1->isActive())
+            if (next == pauseAt && main->rxDataTimer1->isActive())
                 main->rxDataTimer1Timer();
         }
     }
@@ -105,6 +111,7 @@ TEST_F(ReceptionSoak, EveryRaceIsStoredOnceWholeOrRefusedAsTheRulesSay)
         const bool multi = form == RaceForm::MultiLine;
 
         Expected e;
+        e.text = text;
         e.number = race.number;
         e.places = race.places + (multi && race.ctkLine ? 1 : 0);
         if (garbled) {
@@ -152,21 +159,75 @@ TEST_F(ReceptionSoak, EveryRaceIsStoredOnceWholeOrRefusedAsTheRulesSay)
     while (q.next())
         stored.append({q.value(0).toInt(), q.value(1).toInt()});
     QList<std::pair<int, int>> predicted;
+    QList<QByteArray> predictedTexts;
     int refused = 0;
     for (const Expected& e : expected) {
-        if (e.stored)
+        if (e.stored) {
             predicted.append({e.number, e.places});
+            predictedTexts.append(e.text);
+        }
         refused += e.refused ? 1 : 0;
     }
+    for (qsizetype i = 0; i < std::min(stored.size(), predicted.size()); ++i) {
+        if (stored[i] != predicted[i]) {
+            QFile file(main->raceJournal.fileName());
+            file.open(QIODevice::ReadOnly);
+            const QByteArray all = file.readAll();
+            const qsizetype at = all.indexOf("RACE " + QByteArray::number(predicted[i].first).rightJustified(3, '0'));
+            std::cout << all.mid(std::max<qsizetype>(0, at - 1200), 2400).constData() << "\n";
+        }
+        ASSERT_EQ(stored[i], predicted[i]) << "race " << i + 1 << " of those stored:\n" << predictedTexts[i].constData();
+    }
     ASSERT_EQ(stored.size(), predicted.size());
-    for (qsizetype i = 0; i < stored.size(); ++i)
-        ASSERT_EQ(stored[i], predicted[i]) << "race " << i + 1 << " of those stored";
     EXPECT_EQ(ui.errors.size(), refused);
     EXPECT_EQ(boxes, refused);
     EXPECT_EQ(main->comsMemo->toPlainText().count(QStringLiteral(">Len=")), count);
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
     EXPECT_FALSE(main->rxDataTimer1->isActive());
     std::cout << "[          ] " << count << " races, " << refused << " garbled, " << steps.size() << " steps\n";
+}
+
+// The framing alone, on a fake clock, over many seeds: the texts it hands
+// out are the race texts sent, one each, in order.
+TEST(RaceFramingFuzz, TextsComeOutAsTheyWereSent)
+{
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        std::mt19937 random(seed);
+        RaceFraming framing(2000);
+        QList<QByteArray> sentTexts;
+        QList<QByteArray> framed;
+        qint64 now = 0;
+        const auto expire = [&] {
+            if (framing.deadline() && now >= *framing.deadline())
+                framed += framing.quietTimeOver();
+        };
+        for (int i = 0; i < 100; ++i) {
+            TimerUnitRace race;
+            race.number = i % 999 + 1;
+            race.places = int(random() % 12) + 1;
+            race.ctkLine = random() % 2 == 0;
+            const RaceForm form = random() % 2 ? RaceForm::SingleLine : RaceForm::MultiLine;
+            const QByteArray text = random() % 20 == 0 ? garbledRaceText(race, form) : raceText(race, form);
+            sentTexts << Miscl::trim(text);
+            for (qsizetype at = 0; at < text.size();) {
+                const qsizetype size = std::min<qsizetype>(qsizetype(random() % 64) + 1, text.size() - at);
+                framed += framing.receive(text.mid(at, size), now);
+                at += size;
+                // Within a multi-line race the link is never quiet for the
+                // quiet interval: a line holds at most 24 characters.
+                now += form == RaceForm::MultiLine && at < text.size() ? random() % 80 : random() % 5000;
+                expire();
+            }
+        }
+        now += 5000;
+        expire();
+        QList<QByteArray> trimmed;
+        for (const QByteArray& text : framed)
+            trimmed << Miscl::trim(text);
+        for (qsizetype i = 0; i < std::min(trimmed.size(), sentTexts.size()); ++i)
+            ASSERT_EQ(trimmed[i], sentTexts[i]) << "seed " << seed << ", text " << i;
+        ASSERT_EQ(trimmed.size(), sentTexts.size()) << "seed " << seed;
+    }
 }
 
 } // namespace

@@ -56,7 +56,7 @@ void TMainForm::receiveChunk(TComPort& port, RaceFraming& framing, QTimer* quiet
             const int got = port.ReadStr(part, left);
             if (got <= 0)
                 break;
-            frameRaceData(framing.receive(part, now), source);
+            queueRaceTexts(framing.receive(part, now), source);
             left -= got;
         }
     } catch (...) {
@@ -79,7 +79,7 @@ void TMainForm::armQuietTimer(const RaceFraming& framing, QTimer* quietTimer, qi
     quietTimer->start(int(std::clamp<qint64>(*deadline - now, 0, std::numeric_limits<int>::max())));
 }
 
-void TMainForm::frameRaceData(const QList<QByteArray>& texts, const QString& source)
+void TMainForm::queueRaceTexts(const QList<QByteArray>& texts, const QString& source)
 {
     if (texts.isEmpty())
         return;
@@ -101,14 +101,14 @@ void TMainForm::processWaitingTexts()
 void TMainForm::rxDataTimer1Timer()
 {
     rxDataTimer1->stop();
-    frameRaceData(rxDataA.quietTimeOver(), QStringLiteral("A"));
+    queueRaceTexts(rxDataA.quietTimeOver(), QStringLiteral("A"));
     processWaitingTexts();
 }
 
 void TMainForm::rxDataTimer2Timer()
 {
     rxDataTimer2->stop();
-    frameRaceData(rxDataB.quietTimeOver(), QStringLiteral("B"));
+    queueRaceTexts(rxDataB.quietTimeOver(), QStringLiteral("B"));
     processWaitingTexts();
 }
 
@@ -117,8 +117,9 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
     // Re-entrant: while an error box is open, timers and receive events of
     // either port run again and may come back here.
     QMutexLocker lock(&rxSection);
-    raceJournal.received(text, source);
     const QByteArray trimmed = Miscl::trim(text);
+    if (!trimmed.isEmpty())
+        raceJournal.received(text, source);
 
     // A text that is not UTF-8 came from a PC writing Windows-1252; the
     // log shows a multi-line race as lines, whatever ends them.

@@ -198,7 +198,7 @@ private:
     void connectTimerUnitLinks();
     void receiveChunk(TComPort& port, RaceFraming& framing, QTimer* quietTimer, const QString& source, int count);
     void armQuietTimer(const RaceFraming& framing, QTimer* quietTimer, qint64 now);
-    void frameRaceData(const QList<QByteArray>& texts, const QString& source);
+    void queueRaceTexts(const QList<QByteArray>& texts, const QString& source);
     void processWaitingTexts();
     void showReceptionError(const QString& message);
     void comsSetupClick(int n);

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <future>
+
 // The race journal: every race text the program handles, byte for byte,
 // with when and where it came from and what became of it. It is plain text,
 // for an official to open in any editor and answer "did the timer send race
@@ -37,4 +39,5 @@ private:
     void append(const QByteArray& bytes, bool toDisk);
 
     QString m_fileName;
+    std::future<void> m_toDisk;
 };

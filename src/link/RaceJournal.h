@@ -14,8 +14,10 @@
 //   <the text exactly as received>
 //   --- stored as race 12 (key 84012345), 8 places
 //
-// or "--- refused: " and the message. The text goes to the disk before it
-// is read, so a text that arrived is never lost with the program.
+// or "--- refused: " and the message. The text is written before it is
+// read, so a text that arrived is never lost with the program, and it
+// reaches the disk while the race is stored: the two waits for the disk,
+// the journal's and the database commit's, overlap.
 //
 // A journal past maxBytes is renamed to the older journal (VEXO_COMS.old.log,
 // replacing the one before) and a new one begun, so the two together never

@@ -6,10 +6,12 @@
 
 #include "entry/Racedetailsdialog.h"
 #include "link/RaceTextDialog.h"
+#include "shell/QtUiServices.h"
 #include "store/Result.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <atomic>
@@ -468,6 +470,27 @@ TEST_F(Reception, AnErrorWhileScanningDoesNotTakeTheKeyboard)
     ASSERT_TRUE(unitA->send("00:00,01/01/00,7X,LANE,U12G,100M,,1,\r\n"));
     ASSERT_TRUE(eventually([&] { return ui.errors.size() == 1; }));
     EXPECT_EQ(ui.errorsWithoutFocus, ui.errors);
+
+    // The real box: on top, open, and the scanning window keeps the keyboard.
+    UiServices::install(nullptr);
+    QtUiServices real;
+    real.showErrorWithoutFocus(main, QStringLiteral("Failed to Read race data correctly\nbox"));
+    UiServices::install(&ui);
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->text().endsWith(QLatin1String("\nbox")))
+            box = b;
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->windowFlags() & Qt::WindowStaysOnTopHint);
+    QTest::qWait(20);
+    // The offscreen platform activates every window it shows; on a display
+    // (xvfb-run with QT_QPA_PLATFORM=xcb) the box leaves the keyboard alone.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        EXPECT_TRUE(details->isActiveWindow());
+    }
+    box->button(QMessageBox::Ok)->click();
+    QTest::qWait(1);
 
     // Elsewhere the box is the usual one.
     details->hide();

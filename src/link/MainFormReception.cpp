@@ -1,139 +1,171 @@
-// Race data reception: the characters of ports A and B gathered into one
-// race text each, framed by where the first line feed stands, logged on
-// the Coms page and stored as a race and its timed places.
+// Race data reception: the characters of ports A and B framed into race
+// texts (link/RaceFraming.h says how), each journalled, logged on the Coms
+// page and stored as a race and its timed places.
+//
+// A text is processed outside the receive handler that completed it: the
+// handler runs while the port's event thread waits for it, and a box shown
+// from there would stop the port being read until its OK. Processed from
+// the event loop instead, a box that stays open lets the port go on
+// receiving, and the texts completed meanwhile are processed in turn.
 
+#include "entry/Racedetailsdialog.h"
 #include "link/CPort.h"
+#include "link/RaceTextDialog.h"
+#include "shell/AppWindows.h"
 #include "shell/Application.h"
 #include "shell/Main.h"
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
 #include "store/Miscl.h"
 #include "store/RaceText.h"
+#include "store/TextEncoding.h"
 
 #include <QMutexLocker>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
-
-namespace {
-
-// A first line feed after this position ends a single-line race at once;
-// one at or before it starts a multi-line race, ended by a quiet link.
-constexpr qsizetype firstLineFeedLimit = 25;
-
-bool hasLineEnd(const QByteArray& text)
-{
-    return text.contains('\n') || text.contains('\r');
-}
-
-// A single-line race reads its eight header fields, and its timed places,
-// from one comma-separated line. The fixed-column first line of a
-// multi-line race is not such a line, even when it runs past position 25.
-bool isSingleLineRace(const QByteArray& line)
-{
-    return line.count(',') >= 7;
-}
-
-} // namespace
+#include <limits>
 
 void TMainForm::PortARxChar(QObject* Sender, int Count)
 {
     Q_UNUSED(Sender);
-    receiveChunk(*comPortA, rxDataA, rxDataTimer1, Count);
+    receiveChunk(*comPortA, rxDataA, rxDataTimer1, QStringLiteral("A"), Count);
 }
 
 void TMainForm::PortBRxChar(QObject* Sender, int Count)
 {
     Q_UNUSED(Sender);
-    receiveChunk(*comPortB, rxDataB, rxDataTimer2, Count);
+    receiveChunk(*comPortB, rxDataB, rxDataTimer2, QStringLiteral("B"), Count);
 }
 
-void TMainForm::receiveChunk(TComPort& port, QByteArray& buffer, QTimer* quietTimer, int count)
+void TMainForm::receiveChunk(TComPort& port, RaceFraming& framing, QTimer* quietTimer, const QString& source,
+                             int count)
 {
+    framing.setQuietInterval(rxQuietIntervalMs);
+    const qint64 now = m_rxClock.elapsed();
     // Count can be more than one read returns when characters queue up
-    // faster than they are handled; every one reaches the buffer, in order,
-    // and what was read stays there even if a later read fails.
-    bool lineEnd = false;
-    int left = count;
-    while (left > 0) {
-        QByteArray part;
-        const int got = port.ReadStr(part, left);
-        if (got <= 0)
-            break;
-        buffer += part;
-        lineEnd = lineEnd || hasLineEnd(part);
-        left -= got;
+    // faster than they are handled; every one is framed, in order, and what
+    // was read is kept even if a later read fails.
+    try {
+        int left = count;
+        while (left > 0) {
+            QByteArray part;
+            const int got = port.ReadStr(part, left);
+            if (got <= 0)
+                break;
+            queueRaceTexts(framing.receive(part, now), source);
+            left -= got;
+        }
+    } catch (...) {
+        armQuietTimer(framing, quietTimer, now);
+        throw;
     }
-    if (lineEnd)
-        frameRaceData(buffer, quietTimer);
+    armQuietTimer(framing, quietTimer, now);
 }
 
-void TMainForm::frameRaceData(QByteArray& buffer, QTimer* quietTimer)
+void TMainForm::armQuietTimer(const RaceFraming& framing, QTimer* quietTimer, qint64 now)
 {
-    for (;;) {
-        const qsizetype lineFeed = buffer.indexOf('\n') + 1; // 1-based, 0 for none
-        if (lineFeed <= firstLineFeedLimit) {
-            // The timer now fires a full interval after this chunk.
-            quietTimer->stop();
-            quietTimer->setInterval(rxQuietIntervalMs);
-            quietTimer->start();
-            return;
-        }
-        if (Miscl::trim(buffer.mid(lineFeed)).isEmpty() || !isSingleLineRace(buffer.left(lineFeed))) {
-            ProcessRaceData(buffer);
-            return;
-        }
-        // Races sent back to back (a timer unit resending its memory): the
-        // first goes on its own, so that one text holding several races
-        // does not fail as a whole, and the rest is framed again.
-        QByteArray race = buffer.left(lineFeed);
-        buffer.remove(0, lineFeed);
-        ProcessRaceData(race);
-        if (!hasLineEnd(buffer))
-            return;
+    // One timer per port, always matching the framing's deadline: stopped
+    // when no text waits for a quiet link, so that it can never fire into a
+    // race that is still arriving.
+    const auto deadline = framing.deadline();
+    if (!deadline) {
+        quietTimer->stop();
+        return;
+    }
+    quietTimer->start(int(std::clamp<qint64>(*deadline - now, 0, std::numeric_limits<int>::max())));
+}
+
+void TMainForm::queueRaceTexts(const QList<QByteArray>& texts, const QString& source)
+{
+    if (texts.isEmpty())
+        return;
+    for (const QByteArray& text : texts)
+        m_waitingTexts.append({text, source});
+    QMetaObject::invokeMethod(this, [this] { processWaitingTexts(); }, Qt::QueuedConnection);
+}
+
+void TMainForm::processWaitingTexts()
+{
+    // Each text is taken off the list before it is processed: one whose box
+    // stays open is never met again by the processing that runs meanwhile.
+    while (!m_waitingTexts.isEmpty()) {
+        const auto [text, source] = m_waitingTexts.takeFirst();
+        runGuarded([&] { ProcessRaceData(text, source); });
     }
 }
 
 void TMainForm::rxDataTimer1Timer()
 {
     rxDataTimer1->stop();
-    ProcessRaceData(rxDataA);
+    queueRaceTexts(rxDataA.quietTimeOver(), QStringLiteral("A"));
+    processWaitingTexts();
 }
 
 void TMainForm::rxDataTimer2Timer()
 {
     rxDataTimer2->stop();
-    ProcessRaceData(rxDataB);
+    queueRaceTexts(rxDataB.quietTimeOver(), QStringLiteral("B"));
+    processWaitingTexts();
 }
 
-void TMainForm::ProcessRaceData(QByteArray& buffer)
+void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
 {
-    // Re-entrant: while the error box below is open, timers and receive
-    // events of either port run again and may come back here.
+    // Re-entrant: while an error box is open, timers and receive events of
+    // either port run again and may come back here.
     QMutexLocker lock(&rxSection);
-    buffer = Miscl::trim(buffer);
+    const QByteArray trimmed = Miscl::trim(text);
+    if (!trimmed.isEmpty())
+        raceJournal.received(text, source);
 
-    // The log shows a multi-line race as lines, whatever ends them.
-    QString shown = QString::fromUtf8(buffer);
+    // A text that is not UTF-8 came from a PC writing Windows-1252; the
+    // log shows a multi-line race as lines, whatever ends them.
+    QString shown = TextEncoding::decode8Bit(trimmed);
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     comsMemo->moveCursor(QTextCursor::End);
-    comsMemo->insertPlainText(QLatin1Char('<') + shown + QLatin1String(">Len=") + QString::number(buffer.size())
+    comsMemo->insertPlainText(QLatin1Char('<') + shown + QLatin1String(">Len=") + QString::number(trimmed.size())
                               + QLatin1Char('\n'));
     comsMemo->ensureCursorVisible();
-
-    if (buffer.isEmpty())
+    if (trimmed.isEmpty())
         return;
+
+    QString failure;
     try {
-        storeRaceText(buffer, Query1());
+        const StoredRace race = storeRace(TextEncoding::toUtf8(trimmed), Query1());
+        raceJournal.stored(race.number, race.key, race.places);
+        if (source == QLatin1String("hand"))
+            lastRefusedText.clear();
     } catch (...) {
         // What was stored before the failing place stays stored.
-        UiServices::current().showError(this, QStringLiteral("Failed to Read race data correctly\n")
-                                                  + exceptionMessage(std::current_exception()));
+        failure = QStringLiteral("Failed to Read race data correctly\n") + exceptionMessage(std::current_exception());
+        raceJournal.refused(failure);
+        lastRefusedText = text;
     }
-    buffer.clear();
     RaceTable().Refresh();
     RaceTable().Last();
+    if (!failure.isEmpty())
+        showReceptionError(failure);
+}
+
+void TMainForm::showReceptionError(const QString& message)
+{
+    // An official scanning bibs into the race details window must not lose
+    // a scan to the box: there it shows without taking the keyboard.
+    if (m_windows.raceDetailsForm && m_windows.raceDetailsForm->isActiveWindow())
+        UiServices::current().showErrorWithoutFocus(this, message);
+    else
+        UiServices::current().showError(this, message);
+}
+
+void TMainForm::btnProcessAgainClick()
+{
+    TRaceTextDialog dialog(this);
+    dialog.setRaceText(lastRefusedText);
+    if (!UiServices::current().runDialog(dialog))
+        return;
+    ProcessRaceData(dialog.raceText(), QStringLiteral("hand"));
 }

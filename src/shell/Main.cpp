@@ -66,6 +66,7 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
     , m_eventTable(std::make_unique<DataSet>(*m_database, "event"))
     , m_pbTable(std::make_unique<DataSet>(*m_database, "pb"))
     , config(places.settingsFile)
+    , raceJournal(QFileInfo(places.settingsFile).absolutePath())
     , comPortA(std::make_unique<TComPort>())
     , comPortB(std::make_unique<TComPort>())
 {
@@ -84,6 +85,7 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
     rxDataTimer2 = new QTimer(this);
     rxDataTimer2->setSingleShot(true);
     rxDataTimer2->setInterval(2000);
+    m_rxClock.start();
 
     buildWindow();
     bindGrids();
@@ -232,8 +234,11 @@ QWidget* TMainForm::buildPages()
     btnComsSetupB = new QPushButton(QStringLiteral("Coms Setup (B)"), bottom);
     btnComsSetupB->setVisible(false);
     btnComsSetupA = new QPushButton(QStringLiteral("Coms Setup (A)"), bottom);
+    btnProcessAgain = new QPushButton(QStringLiteral("Process Again..."), bottom);
+    btnProcessAgain->setToolTip(QStringLiteral("Correct the last race text that could not be read, and read it again"));
     row->addWidget(cbDualComPorts);
     row->addStretch(1);
+    row->addWidget(btnProcessAgain);
     row->addWidget(btnComsSetupB);
     row->addWidget(btnComsSetupA);
     comsColumn->addWidget(bottom);
@@ -244,6 +249,7 @@ QWidget* TMainForm::buildPages()
     connect(btnDelete, &QPushButton::clicked, this, [this] { runGuarded([this] { btnDeleteClick(); }); });
     connect(btnNewAthlete, &QPushButton::clicked, this, [this] { runGuarded([this] { btnNewAthleteClick(); }); });
     connect(btnDeleteEvent, &QPushButton::clicked, this, [this] { runGuarded([this] { btnDeleteEventClick(); }); });
+    connect(btnProcessAgain, &QPushButton::clicked, this, [this] { runGuarded([this] { btnProcessAgainClick(); }); });
     return PageControl;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "link/RaceFraming.h"
+#include "link/RaceJournal.h"
 #include "shell/Config.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QRecursiveMutex>
 #include <QWidget>
 
@@ -76,9 +80,15 @@ public:
     // The search text last applied on each data page.
     std::array<QByteArray, 5> searchText;
 
-    QByteArray rxDataA;
-    QByteArray rxDataB;
+    // What ports A and B received and not yet handed out as race texts.
+    RaceFraming rxDataA;
+    RaceFraming rxDataB;
     QRecursiveMutex rxSection;
+    // Every race text handled, in VEXO_COMS.log beside the settings file.
+    RaceJournal raceJournal;
+    // The last race text that could not be read, as it came; "Process
+    // Again..." offers it for mending.
+    QByteArray lastRefusedText;
     bool portOpenA = false;
     bool portOpenB = false;
     // The timer unit links, created after the settings; closed (A, then B)
@@ -109,6 +119,7 @@ public:
     QCheckBox* cbDualComPorts = nullptr;
     QPushButton* btnComsSetupA = nullptr;
     QPushButton* btnComsSetupB = nullptr;
+    QPushButton* btnProcessAgain = nullptr;
     QLabel* Label1 = nullptr;
     QCheckBox* cbEnableA = nullptr;
     QLabel* lbConnectStatus = nullptr;
@@ -149,7 +160,11 @@ public:
     void PortBRxChar(QObject* Sender, int Count);
     void rxDataTimer1Timer();
     void rxDataTimer2Timer();
-    void ProcessRaceData(QByteArray& buffer);
+    // Journals, logs and stores one race text; source is "A" or "B" for a
+    // port, "hand" for a text given by "Process Again...". A text that
+    // cannot be read is shown in an error box.
+    void ProcessRaceData(const QByteArray& text, const QString& source);
+    void btnProcessAgainClick();
     void ApplyPortSettings(int n);
     void ShowConnectStatus(int n, bool connected);
     void ShowDisabledStatus(int n);
@@ -181,8 +196,11 @@ private:
     void startTimerUnitLinks();
     void readDeviceSettings(const QString& settingsFile);
     void connectTimerUnitLinks();
-    void receiveChunk(TComPort& port, QByteArray& buffer, QTimer* quietTimer, int count);
-    void frameRaceData(QByteArray& buffer, QTimer* quietTimer);
+    void receiveChunk(TComPort& port, RaceFraming& framing, QTimer* quietTimer, const QString& source, int count);
+    void armQuietTimer(const RaceFraming& framing, QTimer* quietTimer, qint64 now);
+    void queueRaceTexts(const QList<QByteArray>& texts, const QString& source);
+    void processWaitingTexts();
+    void showReceptionError(const QString& message);
     void comsSetupClick(int n);
     void openRace(int raceId, const QString& title);
     // Ends the row in editing of every table of every window (posts it, or
@@ -190,4 +208,8 @@ private:
     void endPendingEdits();
 
     bool m_shownOnce = false;
+    // The clock the framing of both ports reads.
+    QElapsedTimer m_rxClock;
+    // Race texts complete and not yet processed, with their source.
+    QList<std::pair<QByteArray, QString>> m_waitingTexts;
 };

@@ -49,6 +49,21 @@ void QtUiServices::showError(QWidget* parent, const QString& message)
     box.exec();
 }
 
+void QtUiServices::showErrorWithoutFocus(QWidget* parent, const QString& message)
+{
+    // A top-level box of its own: modal or parented to the scanning window,
+    // it would take the keyboard, and the scanner's Enter would close it.
+    auto* box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok);
+    Q_UNUSED(parent);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    QApplication::beep();
+}
+
 bool QtUiServices::confirm(QWidget* parent, const QString& text, Buttons buttons)
 {
     const auto choice = buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
@@ -71,6 +86,11 @@ QString QtUiServices::saveFileName(QWidget* parent, const QString& filter, const
 bool QtUiServices::choosePrinter(QWidget* parent, QPrinter& printer)
 {
     QPrintDialog dialog(&printer, parentOrActive(parent));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtUiServices::runDialog(QDialog& dialog)
+{
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QDialog;
 class QPrinter;
 class QWidget;
 
@@ -17,6 +18,11 @@ public:
 
     // The standard error box: error icon, one OK button.
     virtual void showError(QWidget* parent, const QString& message) = 0;
+    // The same box with the beep, for errors that come while an official is
+    // scanning: it stays on top until its OK is clicked but does not take
+    // the keyboard, so the next scan still goes where it was going. Returns
+    // at once.
+    virtual void showErrorWithoutFocus(QWidget* parent, const QString& message) = 0;
     // A confirmation box; true for Yes or OK.
     virtual bool confirm(QWidget* parent, const QString& text, Buttons buttons) = 0;
     // Empty when the user cancelled. filter is in Qt's form ("Name (*.csv)").
@@ -24,6 +30,8 @@ public:
     virtual QString saveFileName(QWidget* parent, const QString& filter, const QString& proposedName) = 0;
     // Lets the user choose and set up the printer; false when cancelled.
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+    // Runs one of the program's own modal dialogs; true when accepted.
+    virtual bool runDialog(QDialog& dialog) = 0;
     // The system's default beep.
     virtual void beep() = 0;
 

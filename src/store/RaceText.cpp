@@ -1,23 +1,36 @@
 #include "store/RaceText.h"
 
 #include "store/Database.h"
+#include "store/Miscl.h"
 #include "store/Query.h"
 #include "store/Race.h"
 #include "store/Result.h"
 
+#include <QList>
+
+#include <utility>
+
 qint32 storeRaceText(QByteArray text, Query& query)
+{
+    return storeRace(std::move(text), query).key;
+}
+
+StoredRace storeRace(QByteArray text, Query& query)
 {
     RACE race;
     bool singleLine = false;
     race.parse(text, singleLine, query);
 
+    int places = 0;
     Database& db = query.database();
     db.begin();
     try {
         race.store(query);
         RESULT result;
-        while (result.parseNext(text, race.race_id_pk, singleLine))
+        while (result.parseNext(text, race.race_id_pk, singleLine)) {
             result.store(query);
+            ++places;
+        }
     } catch (...) {
         // What was stored before the failure is kept.
         try {
@@ -28,5 +41,89 @@ qint32 storeRaceText(QByteArray text, Query& query)
         throw;
     }
     db.commit();
-    return race.race_id_pk;
+    return {race.race_id_pk, race.number, places};
 }
+
+namespace RaceLayout {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+struct Line {
+    qsizetype start; // byte offset in the text
+    QByteArray text; // without its line end
+};
+
+// The lines of text as the race records read them: CR, LF or CR LF end a
+// line, and lines of blanks only are no lines.
+QList<Line> linesOf(const QByteArray& text)
+{
+    QList<Line> lines;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        const QByteArray line = text.mid(start, end - start);
+        if (!Miscl::trim(line).isEmpty())
+            lines.append({start, line});
+        start = end;
+        while (start < text.size() && (text[start] == '\r' || text[start] == '\n'))
+            ++start;
+    }
+    return lines;
+}
+
+bool endsInNumber(const QByteArray& line)
+{
+    const QByteArray trimmed = Miscl::trim(line);
+    const QByteArray last = trimmed.right(3);
+    bool ok = !last.isEmpty();
+    for (const char c : Miscl::trim(last))
+        ok = ok && isDigit(c);
+    return ok;
+}
+
+bool beginsMultiLineRace(const Line& first, const Line& second)
+{
+    const char lead = first.text[0];
+    return !isDigit(lead) && static_cast<unsigned char>(lead) > 32 && !isPlaceLine(first.text)
+        && !isSingleLineRace(first.text) && endsInNumber(second.text) && !isPlaceLine(second.text);
+}
+
+} // namespace
+
+bool isSingleLineRace(const QByteArray& line)
+{
+    return line.count(',') >= 7;
+}
+
+bool isPlaceLine(const QByteArray& line)
+{
+    if (line.contains("C.T.K."))
+        return true;
+    const auto placeCharacter = [](char c) { return isDigit(c) || c == ' '; };
+    return line.size() >= 15 && placeCharacter(line[0]) && placeCharacter(line[1]) && line[2] == ' '
+        && line[3] == ' ';
+}
+
+qsizetype nextRaceStart(const QByteArray& text)
+{
+    const QList<Line> lines = linesOf(text);
+    // A single-line race is its first line alone, whatever follows it.
+    if (!lines.isEmpty() && isSingleLineRace(lines[0].text))
+        return lines.size() > 1 ? lines[1].start : -1;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (isSingleLineRace(lines[i].text))
+            return lines[i].start;
+        if (i >= 2 && i + 1 < lines.size() && beginsMultiLineRace(lines[i], lines[i + 1]))
+            return lines[i].start;
+    }
+    return -1;
+}
+
+} // namespace RaceLayout

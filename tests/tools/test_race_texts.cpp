@@ -4,6 +4,7 @@
 #include "store/Miscl.h"
 #include "store/Race.h"
 #include "store/Result.h"
+#include "store/Exception.h"
 #include "store/StoreFixture.h"
 #include "timer-sim/RaceTexts.h"
 
@@ -246,4 +247,28 @@ TEST_F(RaceTextsReadBack, MultiLineRace)
     EXPECT_EQ(read.results.last().place, "");
     EXPECT_EQ(read.results.last().lane, "CTK");
     EXPECT_DOUBLE_EQ(read.results.last().value, RESULT::noTime);
+}
+
+// A garbled race keeps its layout, so it is framed as one race, and is
+// refused when read: the single-line form at its race number, the
+// multi-line form at the time of place 1.
+TEST_F(RaceTextsReadBack, GarbledRacesAreRefusedWhereTheyWereGarbled)
+{
+    const TimerUnitRace race = race12();
+    const QByteArray single = garbledRaceText(race, RaceForm::SingleLine);
+    EXPECT_TRUE(single.startsWith("10:35,09/12/26,1O,LANE,")) << single.constData();
+    EXPECT_EQ(single.size(), singleLineRaceText(race).size());
+    QByteArray text = single;
+    RACE header;
+    bool singleLine = false;
+    EXPECT_THROW(header.parse(text, singleLine, *query), EConvertError);
+
+    const QByteArray multi = garbledRaceText(race, RaceForm::MultiLine);
+    EXPECT_TRUE(multi.contains("\r\n01  12.3..4  01\r\n")) << multi.constData();
+    EXPECT_EQ(multi.size(), multiLineRaceText(race).size());
+    text = multi;
+    ASSERT_TRUE(header.parse(text, singleLine, *query));
+    EXPECT_EQ(header.number, 12);
+    RESULT result;
+    EXPECT_THROW(result.parseNext(text, header.race_id_pk, singleLine), EConvertError);
 }

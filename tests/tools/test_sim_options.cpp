@@ -62,6 +62,10 @@ TEST(SimOptions, EveryOptionTakesItsValue)
     EXPECT_FALSE(options.waitForOpen);
 
     EXPECT_EQ(parsed({"--file", "races.txt", "--repeat", "2"}).file, QStringLiteral("races.txt"));
+    const SimOptions mixed = parsed({"--form", "mixed", "--garble", "20"});
+    EXPECT_TRUE(mixed.mixedForms);
+    EXPECT_EQ(mixed.garble, 20);
+    EXPECT_EQ(parsed({}).garble, 0);
     EXPECT_TRUE(parsed({"--help", "--places", "0"}).help);
 }
 
@@ -77,7 +81,8 @@ TEST(SimOptions, RefusedWithTheOptionNamed)
         {{"--race-number", "1000"}, "--race-number: give a whole number from 1 to 999, not \"1000\""},
         {{"--races", "two"}, "--races: give a whole number from 1 to 100000, not \"two\""},
         {{"--chunk-delay", "-1"}, "--chunk-delay: give a whole number from 0 to 86400000, not \"-1\""},
-        {{"--form", "double"}, "--form: give single or multi, not \"double\""},
+        {{"--form", "double"}, "--form: give single, multi or mixed, not \"double\""},
+        {{"--file", "races.txt", "--garble", "3"}, "--garble describes generated races and cannot be used with --file"},
         {{"--age-group", "U12,G"}, "--age-group: give 1 to 7 characters without blanks or commas, not \"U12,G\""},
         {{"--event", "100 M"}, "--event: give 1 to 7 characters without blanks or commas, not \"100 M\""},
         {{"--event", "12345678"}, "--event: give 1 to 7 characters without blanks or commas, not \"12345678\""},

@@ -190,6 +190,28 @@ TEST(TimerSimRun, MultiLineRacesInChunksNumbersWrapAfter999)
     EXPECT_EQ(sim.finish(SIGINT), 0);
 }
 
+TEST(TimerSimRun, MixedFormsBackToBackWithGarbledRaces)
+{
+    Simulator sim(QStringList{"--form", "mixed", "--races", "4", "--places", "2", "--garble", "2", "--back-to-back",
+                              "--no-wait"}
+                  + fixedClock);
+    const QByteArray path = sim.devicePath();
+    ASSERT_TRUE(sim.waitForOutput("All race texts sent")) << sim.output().constData();
+    QByteArray expected;
+    for (const int number : {1, 2, 3, 4}) {
+        TimerUnitRace race = fixedRace(number);
+        race.places = 2;
+        const RaceForm form = number % 2 ? RaceForm::SingleLine : RaceForm::MultiLine;
+        expected += number % 2 ? raceText(race, form) : garbledRaceText(race, form);
+    }
+    ApplicationSide app(path);
+    ASSERT_TRUE(app.valid());
+    EXPECT_EQ(readText(app.fd(), expected.size()), expected);
+    EXPECT_TRUE(sim.output().contains("sent 4 races back to back in one write")) << sim.output().constData();
+    EXPECT_FALSE(sim.output().contains("Note:"));
+    EXPECT_EQ(sim.finish(SIGTERM), 0);
+}
+
 TEST(TimerSimRun, FileRacesBackToBackRepeated)
 {
     QTemporaryDir dir;

@@ -107,3 +107,20 @@ QByteArray raceText(const TimerUnitRace& race, RaceForm form)
 {
     return form == RaceForm::SingleLine ? singleLineRaceText(race) : multiLineRaceText(race);
 }
+
+QByteArray garbledRaceText(const TimerUnitRace& race, RaceForm form)
+{
+    QByteArray text = raceText(race, form);
+    if (form == RaceForm::SingleLine) {
+        // Fields 1 and 2 are the time and date; the number ends at the
+        // third comma.
+        const qsizetype numberEnd = text.indexOf(',', text.indexOf(',', text.indexOf(',') + 1) + 1);
+        text[numberEnd - 1] = 'O';
+        return text;
+    }
+    // Place 1 is the third line; its time stands in columns 5 to 9, the
+    // blanks after it make room for the longer text.
+    const qsizetype placeLine = text.indexOf('\n', text.indexOf('\n') + 1) + 1;
+    text.replace(placeLine + 4, 7, "12.3..4");
+    return text;
+}

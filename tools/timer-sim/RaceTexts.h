@@ -47,3 +47,12 @@ QByteArray singleLineRaceText(const TimerUnitRace& race);
 QByteArray multiLineRaceText(const TimerUnitRace& race);
 
 QByteArray raceText(const TimerUnitRace& race, RaceForm form);
+
+// The text of race with one character wrong, as a noisy line garbles it,
+// so that the application refuses it:
+// - single-line: the race number's last digit becomes the letter O ("1O"),
+//   so the race is not read at all;
+// - multi-line: the time of place 1 becomes 12.3..4, so the race is read
+//   and stored without places.
+// The layout stays as it was: the text is still framed as one race.
+QByteArray garbledRaceText(const TimerUnitRace& race, RaceForm form);

@@ -34,7 +34,8 @@ struct SimParser {
             valueOption("baud", "Line rate in bits per second (default 57600, as the application).", "rate", "57600"),
             valueOption("file", "Send the race texts of this file (races separated by a blank line), as they are.",
                         "path"),
-            valueOption("form", "Generated races: single (one comma-separated line, the default) or multi (fixed columns).",
+            valueOption("form", "Generated races: single (one comma-separated line, the default), multi (fixed "
+                                "columns) or mixed (the two by turns).",
                         "form", "single"),
             valueOption("race-number", "Number of the first generated race (1 to 999, default 1), then one more per race.",
                         "N", "1"),
@@ -48,6 +49,9 @@ struct SimParser {
             valueOption("date", "Race date as the timer unit prints it (default: the computer's clock).",
                         "dd/mm/yy"),
             valueOption("races", "Generated races per pass (default 1).", "N", "1"),
+            valueOption("garble", "Garble every Nth generated race, as a noisy line does, so that the application "
+                                  "refuses it (default 0: none).",
+                        "N", "0"),
             valueOption("repeat", "Send everything this many times (default 1); 0 repeats until stopped.", "N", "1"),
             valueOption("chunk", "Bytes per write (default 0: a race in one write).", "N", "0"),
             valueOption("chunk-delay", "Pause between the writes of one race (default 0).", "ms", "0"),
@@ -134,7 +138,7 @@ SimOptions parseSimOptions(const QStringList& arguments)
         throw UsageError(QStringLiteral("--file: give the path of a file of race texts"));
     if (!options.file.isEmpty()) {
         for (const char* generated : {"form", "race-number", "age-group", "event", "places", "no-time-places",
-                                      "heat", "no-ctk", "time", "date", "races"}) {
+                                      "heat", "no-ctk", "time", "date", "races", "garble"}) {
             if (p.isSet(generated))
                 throw UsageError(QStringLiteral("--%1 describes generated races and cannot be used with --file")
                                      .arg(QString::fromLatin1(generated)));
@@ -146,8 +150,10 @@ SimOptions parseSimOptions(const QStringList& arguments)
         options.form = RaceForm::SingleLine;
     else if (form == QLatin1String("multi"))
         options.form = RaceForm::MultiLine;
+    else if (form == QLatin1String("mixed"))
+        options.mixedForms = true;
     else
-        throw UsageError(QStringLiteral("--form: give single or multi, not \"%1\"").arg(form));
+        throw UsageError(QStringLiteral("--form: give single, multi or mixed, not \"%1\"").arg(form));
 
     TimerUnitRace& race = options.race;
     race.number = p.number("race-number", 1, 999);
@@ -168,6 +174,7 @@ SimOptions parseSimOptions(const QStringList& arguments)
 
     options.races = p.number("races", 1, 100000);
     options.repeat = p.number("repeat", 0, 1000000);
+    options.garble = p.number("garble", 0, 100000);
     options.chunk = p.number("chunk", 0, 1 << 20);
     options.chunkDelayMs = p.number("chunk-delay", 0, longestDelayMs);
     options.raceDelayMs = p.number("race-delay", 0, longestDelayMs);
@@ -185,5 +192,6 @@ QString simHelpText()
                          "  timer-sim --races 5 --places 8\n"
                          "  timer-sim --form multi --race-number 40 --age-group U9B --event 200M --races 3\n"
                          "  timer-sim --file races.txt --chunk 16 --chunk-delay 20\n"
-                         "  timer-sim --races 50 --back-to-back --device /dev/ttyUSB0 --baud 115200\n");
+                         "  timer-sim --races 50 --back-to-back --device /dev/ttyUSB0 --baud 115200\n"
+                         "  timer-sim --form mixed --races 20 --back-to-back --garble 5\n");
 }

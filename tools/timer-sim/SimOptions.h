@@ -20,10 +20,12 @@ struct SimOptions {
 
     QString file; // empty: generated races
     RaceForm form = RaceForm::SingleLine;
+    bool mixedForms = false; // single-line and multi-line races by turns
     TimerUnitRace race;     // the first generated race
     bool stampTime = true;  // take the race time and date from the computer's
     bool stampDate = true;  // clock when the race is sent
     int races = 1;          // generated races per pass
+    int garble = 0;         // every garble-th generated race garbled; 0 none
     int repeat = 1;         // passes; 0 sends until stopped
 
     int chunk = 0;          // bytes per write; 0 writes a race in one piece

@@ -27,10 +27,6 @@ int SimRun::run()
     } else {
         say(QStringLiteral("Timer unit simulator on %1 at %2 baud").arg(path).arg(m_options.baud));
     }
-    if (m_options.backToBack && m_options.form == RaceForm::MultiLine && m_options.file.isEmpty()
-        && m_options.races > 1)
-        say(QStringLiteral("Note: multi-line races back to back reach the application as one text, since it "
-                           "ends a multi-line race only after 2000 ms of quiet"));
 
     bool first = true;
     for (int round = 0; m_options.repeat == 0 || round < m_options.repeat; ++round) {
@@ -107,10 +103,15 @@ SimRun::Sending SimRun::generated(int index) const
         race.clockTime = now.toString(QStringLiteral("hh:mm")).toLatin1();
     if (m_options.stampDate)
         race.clockDate = now.toString(QStringLiteral("dd/MM/yy")).toLatin1();
-    const QByteArray text = raceText(race, m_options.form);
+    const RaceForm form = m_options.mixedForms ? (index % 2 ? RaceForm::MultiLine : RaceForm::SingleLine)
+                                               : m_options.form;
+    const bool garbled = m_options.garble > 0 && (index + 1) % m_options.garble == 0;
+    const QByteArray text = garbled ? garbledRaceText(race, form) : raceText(race, form);
     QString places = QStringLiteral("%1 places").arg(race.places);
     if (race.untimedPlaces > 0)
         places += QStringLiteral(", %1 without a time").arg(race.untimedPlaces);
+    if (garbled)
+        places += QStringLiteral(", garbled");
     return {text,
             QStringLiteral("race %1 (%2 %3, %4, %5 bytes)")
                 .arg(race.number)

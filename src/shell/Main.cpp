@@ -351,8 +351,9 @@ void TMainForm::endPendingEdits()
                            m_pbTable.get()})
         if (table->Active())
             table->CheckBrowseMode();
-    if (m_windows.raceDetailsForm && m_windows.raceDetailsForm->resultTable().Active())
-        m_windows.raceDetailsForm->resultTable().CheckBrowseMode();
+    // Digits still in the race details window's cell editor count as its edit.
+    if (m_windows.raceDetailsForm)
+        m_windows.raceDetailsForm->storePendingEdit();
 }
 
 void TMainForm::openRace(int raceId, const QString& title)

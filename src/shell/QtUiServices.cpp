@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -23,6 +25,38 @@ UiServices*& installed()
 QWidget* parentOrActive(QWidget* parent)
 {
     return parent ? parent : QApplication::activeWindow();
+}
+
+// File kinds told by their names alone. The dialog's own provider reads the
+// first bytes of every listed file whose name leaves its kind open, the
+// database's VEXO_ACC.db, -wal and -shm among them; opening and closing
+// them in this process drops the file locks by which the engine shares
+// them with other programs, and another program reading the file then
+// removes the log under the running program.
+class FileKindsByName : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override
+    {
+        if (!info.isFile())
+            return QFileIconProvider::type(info);
+        return QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).comment();
+    }
+};
+
+// Qt's own dialog, since the platform's may read the files it lists inside
+// this process too.
+QString chooseFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
+                   const QString& proposedName)
+{
+    FileKindsByName kinds;
+    QFileDialog dialog(parentOrActive(parent), QString(), QString(), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&kinds);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!proposedName.isEmpty())
+        dialog.selectFile(proposedName);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 } // namespace
@@ -75,12 +109,12 @@ bool QtUiServices::confirm(QWidget* parent, const QString& text, Buttons buttons
 
 QString QtUiServices::openFileName(QWidget* parent, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parentOrActive(parent), QString(), QString(), filter);
+    return chooseFile(parent, QFileDialog::AcceptOpen, filter, QString());
 }
 
 QString QtUiServices::saveFileName(QWidget* parent, const QString& filter, const QString& proposedName)
 {
-    return QFileDialog::getSaveFileName(parentOrActive(parent), QString(), proposedName, filter);
+    return chooseFile(parent, QFileDialog::AcceptSave, filter, proposedName);
 }
 
 bool QtUiServices::choosePrinter(QWidget* parent, QPrinter& printer)

@@ -6,8 +6,6 @@
 
 #include <unistd.h>
 
-#include <future>
-
 RaceJournal::RaceJournal(const QString& folder)
     : m_fileName(QDir(folder).filePath(QStringLiteral("VEXO_COMS.log")))
 {
@@ -30,15 +28,7 @@ void RaceJournal::received(const QByteArray& text, const QString& source)
         + port.toUtf8() + ", " + QByteArray::number(text.size()) + " bytes\n" + text;
     if (!text.endsWith('\n'))
         entry += '\n';
-    append(entry, false);
-    // The text goes to the disk while it is read and stored, so that the
-    // two waits for the disk, the journal's and the database's commit,
-    // overlap. Assigning waits for the previous text's.
-    m_toDisk = std::async(std::launch::async, [name = m_fileName] {
-        QFile file(name);
-        if (file.open(QIODevice::ReadOnly))
-            ::fdatasync(file.handle());
-    });
+    append(entry, true);
 }
 
 void RaceJournal::stored(qint32 number, qint32 key, int places)

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <future>
-
 // The race journal: every race text the program handles, byte for byte,
 // with when and where it came from and what became of it. It is plain text,
 // for an official to open in any editor and answer "did the timer send race
@@ -14,10 +12,10 @@
 //   <the text exactly as received>
 //   --- stored as race 12 (key 84012345), 8 places
 //
-// or "--- refused: " and the message. The text is written before it is
-// read, so a text that arrived is never lost with the program, and it
-// reaches the disk while the race is stored: the two waits for the disk,
-// the journal's and the database commit's, overlap.
+// or "--- refused: " and the message. The text reaches the disk before it is
+// read, so a text that arrived is never lost, not with the program and not
+// with the power; the outcome line is written as soon as it is known,
+// before any box is shown.
 //
 // A journal past maxBytes is renamed to the older journal (VEXO_COMS.old.log,
 // replacing the one before) and a new one begun, so the two together never
@@ -41,5 +39,4 @@ private:
     void append(const QByteArray& bytes, bool toDisk);
 
     QString m_fileName;
-    std::future<void> m_toDisk;
 };

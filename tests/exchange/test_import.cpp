@@ -4,12 +4,12 @@
 #include "store/Athlete.h"
 #include "store/Event.h"
 #include "store/Exception.h"
+#include "store/OtherProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -296,21 +296,6 @@ TEST_F(TrackDataImport, FailureBeforeTheLinesLeavesTheDatabaseAsItWas)
     EXPECT_EQ(committedRows(QStringLiteral("races")), 1);
     EXPECT_EQ(scalar("select number from athletes").toInt(), 900);
 }
-
-namespace {
-
-// Runs the sqlite3 shell on the database file as another program would;
-// its output, trimmed, or "<no sqlite3>" when it cannot run.
-QString otherProgramReads(const QString& file, const QString& sql)
-{
-    QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {file, sql});
-    if (!shell.waitForStarted() || !shell.waitForFinished(30000))
-        return QStringLiteral("<no sqlite3>");
-    return QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError()).trimmed();
-}
-
-} // namespace
 
 TEST_F(TrackDataImport, AnotherProgramReadingTheFileAfterAnImportChangesNothing)
 {

@@ -3,28 +3,18 @@
 
 #include "shell/QtUiServices.h"
 #include "store/Database.h"
+#include "store/OtherProgram.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// The sqlite3 shell's answer, as another program on the machine would get it.
-QString otherProgramReads(const QString& file, const QString& sql)
-{
-    QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {file, sql});
-    if (!shell.waitForStarted() || !shell.waitForFinished(30000))
-        return QStringLiteral("<no sqlite3>");
-    return QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError()).trimmed();
-}
 
 // Closes the open file dialog after it has had most of a second to list
 // the folder and show what it holds. Under load it may list less; the test

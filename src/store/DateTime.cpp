@@ -9,11 +9,15 @@ constexpr double msPerDay = 86400000.0;
 
 namespace DayCount {
 
-double fromDateTime(const QDateTime& local)
+double fromDateTime(const QDateTime& wallClock)
 {
-    const QDateTime value = local.toLocalTime();
-    const double days = double(epoch.daysTo(value.date()));
-    const double fraction = double(value.time().msecsSinceStartOfDay()) / msPerDay;
+    return fromDateTime(wallClock.date(), wallClock.time());
+}
+
+double fromDateTime(QDate date, QTime time)
+{
+    const double days = double(epoch.daysTo(date));
+    const double fraction = double(time.msecsSinceStartOfDay()) / msPerDay;
     // Before the epoch the fraction counts away from zero, as the day count
     // format has it: -1.25 is 6:00 on 1899-12-29.
     return days >= 0 ? days + fraction : days - fraction;
@@ -29,7 +33,7 @@ QDateTime toDateTime(double days)
         ms -= qint64(msPerDay);
         dayNumber += days >= 0 ? 1 : -1;
     }
-    return QDateTime(epoch.addDays(dayNumber), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    return QDateTime(epoch.addDays(dayNumber), QTime::fromMSecsSinceStartOfDay(int(ms)), Qt::UTC);
 }
 
 } // namespace DayCount

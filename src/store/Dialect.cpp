@@ -216,13 +216,17 @@ double dayCountFromStorage(const QVariant& stored)
     if (stored.metaType().id() == QMetaType::Double || stored.metaType().id() == QMetaType::Int
         || stored.metaType().id() == QMetaType::LongLong)
         return stored.toDouble();
-    const QString text = stored.toString();
-    QDateTime dt = QDateTime::fromString(text, QLatin1String(storageFormat));
-    if (!dt.isValid())
-        dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
-    if (!dt.isValid())
-        dt = QDateTime(QDate::fromString(text, QStringLiteral("yyyy-MM-dd")), QTime(0, 0));
-    return dt.isValid() ? DayCount::fromDateTime(dt) : 0.0;
+    // Date and time are read apart, as a wall clock: read as a local time,
+    // a reading in a daylight-saving gap would be refused and become day 0.
+    const QStringList parts = stored.toString().split(QLatin1Char(' '));
+    const QDate date = QDate::fromString(parts.first(), QStringLiteral("yyyy-MM-dd"));
+    QTime time(0, 0);
+    if (parts.size() == 2) {
+        time = QTime::fromString(parts.last(), QStringLiteral("HH:mm:ss"));
+        if (!time.isValid())
+            time = QTime::fromString(parts.last(), QStringLiteral("HH:mm"));
+    }
+    return date.isValid() && time.isValid() && parts.size() <= 2 ? DayCount::fromDateTime(date, time) : 0.0;
 }
 
 QString dayCountToStorage(double days)

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <ctime>
+
 namespace {
 
 QStringList names(QSqlDatabase db, const QString& type)
@@ -127,6 +129,44 @@ TEST(Dialect, DateTimesStoreAsSortableTextAndReadBackAsDayCounts)
     EXPECT_EQ(SqlDialect::dayCountFromStorage(QVariant()), 0.0);
     EXPECT_EQ(DayCount::toDateTime(1.5), QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
     EXPECT_EQ(DayCount::toDateTime(DayCount::fromDateTime(t)), t);
+}
+
+// 01:30 on 2026-03-29 never shows on a London clock (it goes from 01:00 to
+// 02:00), yet a race stamped under another zone, or a time typed in, holds it.
+TEST_F(DatabaseTest, DayCountsOfATimeInADaylightSavingGapDoNotDependOnTheZone)
+{
+    struct LondonClock {
+        const bool hadZone = qEnvironmentVariableIsSet("TZ");
+        const QByteArray zone = qgetenv("TZ");
+        LondonClock() { qputenv("TZ", "Europe/London"); tzset(); }
+        ~LondonClock()
+        {
+            if (hadZone)
+                qputenv("TZ", zone);
+            else
+                qunsetenv("TZ");
+            tzset();
+        }
+    } london;
+    const double days = QDate(1899, 12, 30).daysTo(QDate(2026, 3, 29)) + 1.5 / 24;
+
+    EXPECT_NEAR(SqlDialect::dayCountFromStorage(QStringLiteral("2026-03-29 01:30:00")), days, 1e-9);
+    EXPECT_NEAR(SqlDialect::dayCountFromStorage(QStringLiteral("2026-03-29 01:30")), days, 1e-9);
+    EXPECT_EQ(SqlDialect::dayCountToStorage(days), QStringLiteral("2026-03-29 01:30:00"));
+    EXPECT_EQ(DayCount::toDateTime(days).toString(QStringLiteral("dd/MM/yyyy HH:mm")), QStringLiteral("29/03/2026 01:30"));
+    EXPECT_NEAR(DayCount::fromDateTime(DayCount::toDateTime(days)), days, 1e-9);
+
+    exec("INSERT INTO races (race_id_pk, datetime, completed) VALUES (1, '2026-03-29 01:30:00', 0)");
+    exec("INSERT INTO races (race_id_pk, datetime, completed) VALUES (2, '2026-03-28 09:00:00', 0)");
+    DataSet races(*db, "races");
+    races.Open();
+    ASSERT_EQ(races.RecordCount(), 2);
+    EXPECT_NEAR(races.value(0, races.fieldIndex("datetime")).toDouble(), days, 1e-9);
+    races.Last();
+    races.Edit();
+    races.setFieldValue("datetime", QStringLiteral("2026-03-29 01:30"));
+    races.Post();
+    EXPECT_EQ(scalar("SELECT datetime FROM races WHERE race_id_pk = 2").toString(), QStringLiteral("2026-03-29 01:30:00"));
 }
 
 TEST(DatabaseOpen, FileOfTheFirstLayoutIsMigratedKeepingEveryRow)

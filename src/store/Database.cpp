@@ -37,12 +37,7 @@ Database::Database(const QString& folder, const QString& connectionName)
                                      .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text()));
         for (const QString& setup : SqlDialect::connectionSetup())
             run(db, setup);
-        if (exists) {
-            checkSchema();
-            migrateLayout();
-        } else {
-            createSchema();
-        }
+        completeLayout();
     } catch (...) {
         db.close();
         db = QSqlDatabase();
@@ -90,55 +85,57 @@ void Database::rollback()
     connection().rollback();
 }
 
-void Database::createSchema()
-{
-    QSqlDatabase db = connection();
-    inTransaction([&] {
-        for (const TableDef& table : Schema::tables()) {
-            run(db, SqlDialect::createTable(table));
-            for (const IndexDef& index : table.indexes)
-                run(db, SqlDialect::createIndex(table, index));
-        }
-        run(db, SqlDialect::writeLayoutVersion(SqlDialect::layoutVersion));
-    });
-}
-
-void Database::migrateLayout()
+int Database::storedLayout()
 {
     QSqlDatabase db = connection();
     QSqlQuery version(db);
     if (!version.exec(SqlDialect::readLayoutVersion()) || !version.next())
         throw EDatabaseError(version.lastError().text());
-    if (version.value(0).toInt() >= SqlDialect::layoutVersion)
+    return version.value(0).toInt();
+}
+
+void Database::completeLayout()
+{
+    QSqlDatabase db = connection();
+    const QStringList present = db.tables();
+    QList<QByteArray> missing;
+    for (const TableDef& table : Schema::tables())
+        if (!present.contains(QString::fromUtf8(table.name), Qt::CaseInsensitive))
+            missing << table.name;
+    // A file with none of the six tables is a new file, or one whose first
+    // start ended before its tables were committed: either way there is
+    // nothing to migrate.
+    const bool older = missing.size() < Schema::tables().size() && storedLayout() < SqlDialect::layoutVersion;
+    if (missing.isEmpty() && !older)
         return;
-    version.finish();
+
     // A text stored longer than its column before widths were enforced is
     // kept: losing it would lose the row.
-    run(db, SqlDialect::enforceWidths(false));
+    if (older)
+        run(db, SqlDialect::enforceWidths(false));
     try {
+        // One transaction: a start that ends half way leaves the file as it
+        // found it, and the next start does the whole of it again.
         inTransaction([&] {
-            for (const TableDef& table : Schema::tables())
-                for (const QString& statement : SqlDialect::migrateFromFirstLayout(table))
-                    run(db, statement);
+            for (const TableDef& table : Schema::tables()) {
+                if (missing.contains(table.name)) {
+                    run(db, SqlDialect::createTable(table));
+                    for (const IndexDef& index : table.indexes)
+                        run(db, SqlDialect::createIndex(table, index));
+                } else if (older) {
+                    for (const QString& statement : SqlDialect::migrateFromFirstLayout(table))
+                        run(db, statement);
+                }
+            }
             run(db, SqlDialect::writeLayoutVersion(SqlDialect::layoutVersion));
         });
     } catch (const EDatabaseError& e) {
-        run(db, SqlDialect::enforceWidths(true));
+        if (older)
+            run(db, SqlDialect::enforceWidths(true));
         throw EDatabaseError(QStringLiteral("Cannot bring the database %1 to this version's layout; it was left as "
                                             "it was: %2")
                                  .arg(QDir::toNativeSeparators(m_filePath), e.message()));
     }
-    run(db, SqlDialect::enforceWidths(true));
-}
-
-void Database::checkSchema()
-{
-    QSqlDatabase db = connection();
-    const QStringList present = db.tables();
-    for (const TableDef& table : Schema::tables()) {
-        const QString name = QString::fromUtf8(table.name);
-        if (!present.contains(name, Qt::CaseInsensitive))
-            throw EDatabaseError(QStringLiteral("The database %1 has no table '%2'")
-                                     .arg(QDir::toNativeSeparators(m_filePath), name));
-    }
+    if (older)
+        run(db, SqlDialect::enforceWidths(true));
 }

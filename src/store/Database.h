@@ -5,9 +5,10 @@
 
 // The connection to the engine behind the alias VEXO_ACC: the SQLite file
 // VEXO_ACC.db in a given folder (the executable's folder in the application).
-// A missing file is created with the six tables and their indexes; an
-// existing file must hold all six, or the connect fails naming the table. A
-// file of the first release's layout is brought to this one as it opens.
+// A missing file is created with the six tables and their indexes; a file
+// that lacks some of them (a first start that ended before its tables were
+// committed) is completed, keeping what is there. A file of the first
+// release's layout is brought to this one as it opens.
 class Database {
 public:
     static constexpr const char* alias = "VEXO_ACC";
@@ -41,9 +42,8 @@ public:
     void rollback();
 
 private:
-    void createSchema();
-    void checkSchema();
-    void migrateLayout();
+    int storedLayout();
+    void completeLayout();
 
     QString m_connectionName;
     QString m_filePath;

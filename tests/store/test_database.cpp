@@ -73,29 +73,71 @@ TEST_F(DatabaseTest, UniquePrimaryKeysRefuseDuplicates)
     EXPECT_TRUE(run(c, QStringLiteral("INSERT INTO pb (athlete_number, event) VALUES (7, '200M')")));
 }
 
-TEST(DatabaseOpen, ExistingFileMissingATableFailsNamingIt)
+// A first start killed before its tables were committed leaves a file with
+// none of them; a file can also have lost some. The next start completes it
+// in this version's layout and keeps every row that is there.
+TEST(DatabaseOpen, ExistingFileMissingTablesIsCompletedKeepingWhatIsThere)
 {
-    QTemporaryDir dir;
+    const auto layout = [](QSqlDatabase c) {
+        QSqlQuery q(c);
+        q.exec(QStringLiteral("PRAGMA user_version"));
+        q.next();
+        return QStringLiteral("%1 tables, %2 indexes, layout %3")
+            .arg(names(c, QStringLiteral("table")).size())
+            .arg(names(c, QStringLiteral("index")).size())
+            .arg(q.value(0).toInt());
+    };
+    const auto rawOpen = [](const QTemporaryDir& dir, const QStringList& statements) {
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+            raw.setDatabaseName(dir.filePath(QStringLiteral("VEXO_ACC.db")));
+            ASSERT_TRUE(raw.open());
+            for (const QString& sql : statements)
+                ASSERT_TRUE(run(raw, sql)) << sql.toStdString();
+            raw.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    };
+    const QString expected = QStringLiteral("6 tables, 10 indexes, layout %1").arg(SqlDialect::layoutVersion);
+
+    QTemporaryDir empty; // as the kill leaves it: the engine's file, no table
+    rawOpen(empty, {QStringLiteral("PRAGMA journal_mode=WAL")});
     {
-        Database first(dir.path());
-        QSqlQuery(first.connection()).exec(QStringLiteral("DROP TABLE pb"));
+        Database db(empty.path());
+        EXPECT_EQ(layout(db.connection()), expected);
+        QString error;
+        EXPECT_FALSE(run(db.connection(), QStringLiteral("INSERT INTO athletes (number, gender) VALUES (7, 'Boy')"), &error));
+        EXPECT_TRUE(error.contains(QStringLiteral("athletes.gender holds at most 1 character"))) << error.toStdString();
     }
-    try {
-        Database again(dir.path());
-        FAIL() << "connect succeeded without table pb";
-    } catch (const EDatabaseError& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("'pb'"))) << e.what();
-    }
-    // The failed connect leaves no connection behind: the next one works.
+
+    QTemporaryDir some; // this layout, two tables lost
     {
-        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("repair"));
-        raw.setDatabaseName(dir.filePath(QStringLiteral("VEXO_ACC.db")));
-        ASSERT_TRUE(raw.open());
-        QSqlQuery(raw).exec(QStringLiteral("CREATE TABLE pb (athlete_number INTEGER)"));
-        raw.close();
+        Database first(some.path());
+        ASSERT_TRUE(run(first.connection(), QStringLiteral("INSERT INTO athletes (number, surname) VALUES (7, 'Lee')")));
+        ASSERT_TRUE(run(first.connection(), QStringLiteral("DROP TABLE pb")));
+        ASSERT_TRUE(run(first.connection(), QStringLiteral("DROP TABLE result")));
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("repair"));
-    EXPECT_NO_THROW(Database(dir.path()));
+    {
+        Database db(some.path());
+        EXPECT_EQ(layout(db.connection()), expected);
+        QSqlQuery q(db.connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT number, surname, row_id FROM athletes")));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(1).toString() + q.value(0).toString() + q.value(2).toString(), QStringLiteral("Lee71"));
+    }
+
+    QTemporaryDir older; // the first release's layout, some tables only
+    rawOpen(older, {QStringLiteral("CREATE TABLE [athletes] ([number] INTEGER, [firstname] VARCHAR(20), [surname] "
+                                   "VARCHAR(20), [age] SMALLINT, [team] VARCHAR(20), [gender] VARCHAR(1))"),
+                    QStringLiteral("INSERT INTO athletes VALUES (110, 'Cy', 'Sol', 14, 'Red', 'Girl')")});
+    {
+        Database db(older.path());
+        EXPECT_EQ(layout(db.connection()), expected);
+        QSqlQuery q(db.connection());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT gender, row_id FROM athletes")));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toString() + q.value(1).toString(), QStringLiteral("Girl1"));
+    }
 }
 
 TEST(DatabaseOpen, UnusableFileOrFolderGivesAClearError)
@@ -107,6 +149,9 @@ TEST(DatabaseOpen, UnusableFileOrFolderGivesAClearError)
     junk.close();
     EXPECT_THROW(Database(dir.path()), EDatabaseError);
     EXPECT_THROW(Database(dir.filePath(QStringLiteral("no/such/folder"))), EDatabaseError);
+    // A failed connect leaves no connection behind: the next one works.
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("VEXO_ACC.db"))));
+    EXPECT_NO_THROW(Database(dir.path()));
 }
 
 TEST(Dialect, TranslatesDateLiteralsAndDistinctRowOutsideTextOnly)

@@ -6,7 +6,49 @@
 #include "entry/Timederror.h"
 #include "helpview/Helpdialog1.h"
 #include "link/CPortFrm.h"
+#include "shell/Application.h"
 #include "store/DataSet.h"
+#include "store/Database.h"
+#include "store/Exception.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+
+// The database engine writes its log files beside the database even to read
+// it, and the settings are written at the first start: in a folder where no
+// file can be made (a read-only installation folder, a write-protected
+// stick) every later step would fail with the engine's own words. A file
+// made and removed again is the one test that holds for every cause.
+bool canCreateFilesIn(const QString& folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("VEXO_write_check_XXXXXX")));
+    return probe.open();
+}
+
+void requireWritableFolders(const MainFormPlaces& places)
+{
+    const QString databaseFolder = QFileInfo(places.databaseFolder).absoluteFilePath();
+    const QString settingsFolder = QFileInfo(places.settingsFile).absolutePath();
+    const QString database = QString::fromLatin1(Database::alias) + QStringLiteral(".db");
+    for (const QString& folder : {databaseFolder, settingsFolder}) {
+        // A missing folder is named by the step that needs it.
+        if (!QFileInfo(folder).isDir() || canCreateFilesIn(folder))
+            continue;
+        QString needs = QStringLiteral("its database %1 and its settings").arg(database);
+        if (folder != databaseFolder)
+            needs = QStringLiteral("its settings file %1").arg(QFileInfo(places.settingsFile).fileName());
+        else if (folder != settingsFolder)
+            needs = QStringLiteral("its database %1").arg(database);
+        throw Exception(QStringLiteral("The folder %1 is read-only: VEXO needs to write %2 there. Install or copy "
+                                       "the program into a folder you can write, or make this one writable.")
+                            .arg(QDir::toNativeSeparators(folder), needs));
+    }
+}
+
+} // namespace
 
 ProgramWindows::~ProgramWindows()
 {
@@ -18,6 +60,7 @@ ProgramWindows::~ProgramWindows()
 
 std::unique_ptr<ProgramWindows> createProgramWindows(const MainFormPlaces& places)
 {
+    requireWritableFolders(places);
     auto windows = std::make_unique<ProgramWindows>();
     windows->main = std::make_unique<TMainForm>(places, *windows);
     windows->mainForm = windows->main.get();
@@ -53,4 +96,14 @@ std::unique_ptr<ProgramWindows> createProgramWindows(const MainFormPlaces& place
 
     windows->raceDetailsForm->setCompanions(*windows->timedErrorForm, *windows->athleteSelectForm);
     return windows;
+}
+
+std::unique_ptr<ProgramWindows> startProgram(const MainFormPlaces& places)
+{
+    try {
+        return createProgramWindows(places);
+    } catch (...) {
+        showException(std::current_exception());
+        return nullptr;
+    }
 }

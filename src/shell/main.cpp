@@ -21,13 +21,9 @@ int main(int argc, char** argv)
     });
 
     // An unusable database or settings file ends the program after one box.
-    std::unique_ptr<ProgramWindows> windows;
-    try {
-        windows = createProgramWindows(MainFormPlaces::ofExecutable());
-    } catch (...) {
-        showException(std::current_exception());
+    const std::unique_ptr<ProgramWindows> windows = startProgram(MainFormPlaces::ofExecutable());
+    if (!windows)
         return 1;
-    }
     windows->mainForm->show();
     return app.exec();
 }

@@ -12,6 +12,7 @@
 #include "store/DataSet.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +93,39 @@ TEST(MainFormStart, UnusableDatabaseRaisesOnceAndNothingIsShown)
     junk.close();
     EXPECT_THROW(createProgramWindows({dir.path(), dir.filePath("VEXO_BARCODE.ini")}), EDatabaseError);
     EXPECT_TRUE(ui.errors.isEmpty()) << "start-up shows the one box itself";
+}
+
+// A folder no one may create files in: a read-only one for a user; for root,
+// who writes anywhere a permission would stop a user, the kernel's own
+// folder of device attributes, where no file can be made.
+TEST(MainFormStart, ReadOnlyFolderEndsTheStartWithOneMessageSayingWhatToDo)
+{
+    RecordingUiServices ui;
+    QTemporaryDir dir;
+    QString folder = dir.filePath("program");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    if (QFile probe(folder + "/probe"); probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        folder = "/sys";
+        if (QFile sysProbe(folder + "/probe"); sysProbe.open(QIODevice::WriteOnly)) {
+            sysProbe.remove();
+            GTEST_SKIP() << "no folder here refuses new files to this user";
+        }
+    }
+
+    EXPECT_EQ(startProgram({folder, folder + "/VEXO_BARCODE.ini", folder}), nullptr);
+    EXPECT_EQ(ui.errors,
+              QStringList{"The folder " + QDir::toNativeSeparators(folder)
+                          + " is read-only: VEXO needs to write its database VEXO_ACC.db and its settings there. "
+                            "Install or copy the program into a folder you can write, or make this one writable."});
+    QFile::setPermissions(dir.filePath("program"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // A start that works shows nothing and hands the windows over.
+    ui.errors.clear();
+    QTemporaryDir writable;
+    EXPECT_NE(startProgram({writable.path(), writable.filePath("VEXO_BARCODE.ini"), writable.path()}), nullptr);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 
 TEST_F(MainFormTest, LayoutHasItsCaptionPagesAndStatus)

@@ -33,7 +33,14 @@ QDateTime toDateTime(double days)
         ms -= qint64(msPerDay);
         dayNumber += days >= 0 ? 1 : -1;
     }
-    return QDateTime(epoch.addDays(dayNumber), QTime::fromMSecsSinceStartOfDay(int(ms)), Qt::UTC);
+    const QDate date = epoch.addDays(dayNumber);
+    const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms));
+    const QDateTime local(date, time);
+    if (local.isValid() && local.date() == date && local.time() == time)
+        return local;
+    // The hour skipped when the clocks go forward shows on no local clock:
+    // the reading is kept zone-free rather than moved or lost.
+    return QDateTime(date, time, Qt::UTC);
 }
 
 } // namespace DayCount

@@ -12,8 +12,8 @@ namespace DayCount {
 // The date and time the value shows, taken as they are.
 double fromDateTime(const QDateTime& wallClock);
 double fromDateTime(QDate date, QTime time);
-// The wall clock reading, as a zone-free date-time (UTC, so that no local
-// rule can move or refuse it).
+// The wall clock reading: a local date-time, or a zone-free (UTC) one for a
+// reading no local clock shows, so that it is never moved or refused.
 QDateTime toDateTime(double days);
 
 } // namespace DayCount

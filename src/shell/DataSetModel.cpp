@@ -10,7 +10,9 @@
 namespace {
 
 // How the grids show a date and time, and read one typed that way.
-const QString shownDateTime = QStringLiteral("dd/MM/yyyy HH:mm");
+const QString shownDate = QStringLiteral("dd/MM/yyyy");
+const QString shownTime = QStringLiteral("HH:mm");
+const QString shownDateTime = shownDate + QLatin1Char(' ') + shownTime;
 
 } // namespace
 
@@ -204,9 +206,13 @@ QVariant DataSetModel::typedValue(const QVariant& typed, int kind)
     // A date and time typed as the grid shows it; any other text goes to
     // the dataset, which reads the stored form.
     if (FieldKind(kind) == FieldKind::DateTime) {
-        const QDateTime shown = QDateTime::fromString(typed.toString().trimmed(), shownDateTime);
-        if (shown.isValid())
-            return DayCount::fromDateTime(shown);
+        // Date and time read apart: a clock reading in a daylight-saving
+        // gap is still the time the official typed.
+        const QString text = typed.toString().trimmed();
+        const QDate date = QDate::fromString(text.section(QLatin1Char(' '), 0, 0), shownDate);
+        const QTime time = QTime::fromString(text.section(QLatin1Char(' '), 1), shownTime);
+        if (date.isValid() && time.isValid())
+            return DayCount::fromDateTime(date, time);
     }
     return typed;
 }

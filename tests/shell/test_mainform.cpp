@@ -10,6 +10,7 @@
 #include "link/CPortFrm.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
+#include "store/LondonClock.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -515,6 +516,14 @@ TEST_F(MainFormTest, EmptiedTimerCodeIsStoredNullAndDateTimeIsTypedAsShown)
               (QStringList{"1 2026-12-09 10:40:00", "2 2026-12-09 10:45:00"}));
     EXPECT_EQ(races->gridModel().data(races->gridModel().index(0, races->columnOf("datetime")), Qt::DisplayRole),
               QVariant(QStringLiteral("09/12/2026 10:40")));
+
+    // A clock reading in the hour the clocks jump over is still the time typed.
+    LondonClock london;
+    typeKeys(races, "29/03/2026 01:30");
+    pressKey(races, Qt::Key_Return);
+    pressKey(races, Qt::Key_Down);
+    EXPECT_EQ(lines(main->database().connection(), "SELECT datetime FROM races WHERE race_id_pk = 1"),
+              QStringList{"2026-03-29 01:30:00"});
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 

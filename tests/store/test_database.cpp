@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "store/LondonClock.h"
 
 #include "store/DataSet.h"
 #include "store/DateTime.h"
@@ -9,7 +10,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include <ctime>
 
 namespace {
 
@@ -180,19 +180,7 @@ TEST(Dialect, DateTimesStoreAsSortableTextAndReadBackAsDayCounts)
 // 02:00), yet a race stamped under another zone, or a time typed in, holds it.
 TEST_F(DatabaseTest, DayCountsOfATimeInADaylightSavingGapDoNotDependOnTheZone)
 {
-    struct LondonClock {
-        const bool hadZone = qEnvironmentVariableIsSet("TZ");
-        const QByteArray zone = qgetenv("TZ");
-        LondonClock() { qputenv("TZ", "Europe/London"); tzset(); }
-        ~LondonClock()
-        {
-            if (hadZone)
-                qputenv("TZ", zone);
-            else
-                qunsetenv("TZ");
-            tzset();
-        }
-    } london;
+    LondonClock london;
     const double days = QDate(1899, 12, 30).daysTo(QDate(2026, 3, 29)) + 1.5 / 24;
 
     EXPECT_NEAR(SqlDialect::dayCountFromStorage(QStringLiteral("2026-03-29 01:30:00")), days, 1e-9);

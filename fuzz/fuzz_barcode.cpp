@@ -36,8 +36,8 @@ QList<int> runsOf(const QImage& bitmap, int y)
 }
 
 // The digits of a symbol read from its run widths, or "?" where it breaks
-// the symbology: narrow 1 module, wide 3, start 1 1 1 1, stop 3 1 1 and a
-// white module after it.
+// the symbology: narrow 1 module, wide 3, start 1 1 1 1 (bar first), stop
+// 3 1 1 (bar first).
 QByteArray decode(const QList<int>& runs, int width)
 {
     static const char* const patterns[] = {"NNWWN", "WNNNW", "NWNNW", "WWNNN", "NNWNW",
@@ -48,11 +48,10 @@ QByteArray decode(const QList<int>& runs, int width)
                 return char('0' + d);
         return '?';
     };
-    // The last run, a single white module, only shows when the row ends
-    // white; the runs are then start 4, pairs of 10, stop 3 and that one.
-    if (runs.size() < 8 || (runs.size() - 8) % 10 != 0)
+    // Start 4 runs, 10 per digit pair, stop 3.
+    if (runs.size() < 7 || (runs.size() - 7) % 10 != 0)
         return "?";
-    if (runs.mid(0, 4) != QList<int>{1, 1, 1, 1} || runs.mid(runs.size() - 4) != QList<int>{3, 1, 1, 1})
+    if (runs.mid(0, 4) != QList<int>{1, 1, 1, 1} || runs.mid(runs.size() - 3) != QList<int>{3, 1, 1})
         return "?";
     int total = 0;
     for (const int r : runs)
@@ -60,7 +59,7 @@ QByteArray decode(const QList<int>& runs, int width)
     if (total != width)
         return "?";
     QByteArray digits;
-    for (qsizetype at = 4; at + 10 <= runs.size() - 4; at += 10) {
+    for (qsizetype at = 4; at + 10 <= runs.size() - 3; at += 10) {
         QByteArray bars;
         QByteArray spaces;
         for (int k = 0; k < 5; ++k) {
@@ -83,8 +82,8 @@ void checkBarcode(const QByteArray& number)
         for (const char c : number)
             digitsOnly = digitsOnly && c >= '0' && c <= '9';
         fuzzCheck(!digitsOnly, "a number of digits refused", number);
-        fuzzCheck(e.message().contains(QString::fromLatin1(number.left(20))) || number.size() > BARCODE::maxDigits
-                      || !number.isValidUtf8(),
+        fuzzCheck(e.message().contains(QString::fromUtf8(number)) || number.size() > BARCODE::maxDigits
+                      || !number.isValidUtf8() || number.contains('\0'),
                   "a refusal that does not name the number", e.message().toUtf8());
         return;
     }

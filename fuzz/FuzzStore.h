@@ -4,6 +4,8 @@
 #include "store/Query.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -27,6 +29,15 @@ inline void fuzzCheck(bool holds, const char* what, const QByteArray& detail = {
 {
     if (!holds)
         fuzzFinding(what, detail);
+}
+
+// A temporary folder in memory where there is one: the settings file and
+// the database sync to disk on every write, which would set the pace.
+inline QString fuzzFolderTemplate()
+{
+    const QString shm = QStringLiteral("/dev/shm");
+    return QFileInfo(shm).isDir() && QFileInfo(shm).isWritable() ? shm + QStringLiteral("/vexo-fuzz-XXXXXX")
+                                                                 : QDir::tempPath() + QStringLiteral("/vexo-fuzz-XXXXXX");
 }
 
 inline void fuzzApplication()
@@ -77,7 +88,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir{fuzzFolderTemplate()};
     std::unique_ptr<Database> m_db;
     std::unique_ptr<Query> m_query;
 };

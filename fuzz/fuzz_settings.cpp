@@ -50,7 +50,7 @@ QByteArray withoutLineEnd(QByteArray line)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(fuzzFolderTemplate());
     static const bool started = (fuzzApplication(), true);
     (void)started;
     if (size < 1)
@@ -91,11 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The lines before and after: a common head and tail, and between them
     // at most one old line (the key's) and at most two new ones (the key's
-    // and its section's). The old last line may have gained a line end.
+    // and its section's). The old last line may have gained a line end, or
+    // the LF that its CR lacked.
     const QList<QByteArray> old = linesOf(before);
     const QList<QByteArray> now = linesOf(after);
     const auto same = [](const QByteArray& o, const QByteArray& n) {
-        return o == n || (!o.endsWith('\n') && withoutLineEnd(n) == o);
+        return o == n || (!o.endsWith('\n') && withoutLineEnd(n) == withoutLineEnd(o));
     };
     qsizetype head = 0;
     while (head < old.size() && head < now.size() && same(old[head], now[head]))

@@ -106,7 +106,8 @@ QList<QByteArray> IniFile::readLines(QByteArray* lineEnd, QList<QByteArray>* lin
             line.chop(1);
             end = "\r\n";
         }
-        if (i + 1 == lines.size() && !text.endsWith('\n'))
+        // A last line without its LF has none, or its CR begins one.
+        if (i + 1 == lines.size() && !text.endsWith('\n') && end == "\n")
             end.clear();
         if (lineEnds)
             lineEnds->append(end);

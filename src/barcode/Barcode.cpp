@@ -26,17 +26,17 @@ constexpr uint black = 0xFF000000;
 void checkNumber(const QByteArray& number)
 {
     if (number.size() > BARCODE::maxDigits) {
+        // One arg() call for all the places: a % in the number is not one.
         throw Exception(QStringLiteral("The barcode number \"%1\" has %2 digits; at most %3 can be encoded")
-                            .arg(QString::fromUtf8(number))
-                            .arg(number.size())
-                            .arg(BARCODE::maxDigits));
+                            .arg(QString::fromUtf8(number), QString::number(number.size()),
+                                 QString::number(BARCODE::maxDigits)));
     }
     for (qsizetype i = 0; i < number.size(); ++i) {
         if (number[i] < '0' || number[i] > '9') {
             throw Exception(QStringLiteral("The barcode number \"%1\" holds \"%2\" at position %3; "
                                            "only the digits 0 to 9 can be encoded")
-                                .arg(QString::fromUtf8(number), QString::fromUtf8(number.mid(i, 1)))
-                                .arg(i + 1));
+                                .arg(QString::fromUtf8(number), QString::fromUtf8(number.mid(i, 1)),
+                                     QString::number(i + 1)));
         }
     }
 }

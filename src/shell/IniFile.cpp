@@ -80,11 +80,13 @@ QString IniFile::fileName() const
     return m_fileName;
 }
 
-QList<QByteArray> IniFile::readLines(QByteArray* lineEnd) const
+QList<QByteArray> IniFile::readLines(QByteArray* lineEnd, QList<QByteArray>* lineEnds) const
 {
     QList<QByteArray> lines;
     if (lineEnd)
         *lineEnd = "\n";
+    if (lineEnds)
+        lineEnds->clear();
     QFile file(m_fileName);
     if (!file.open(QIODevice::ReadOnly))
         return lines;
@@ -96,9 +98,19 @@ QList<QByteArray> IniFile::readLines(QByteArray* lineEnd) const
         lines.removeLast();
     if (lineEnd && !lines.isEmpty() && lines.first().endsWith('\r'))
         *lineEnd = "\r\n";
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r'))
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray& line = lines[i];
+        // Each line's own end: a file edited on two systems mixes them.
+        QByteArray end = "\n";
+        if (line.endsWith('\r')) {
             line.chop(1);
+            end = "\r\n";
+        }
+        // A last line without its LF has none, or its CR begins one.
+        if (i + 1 == lines.size() && !text.endsWith('\n') && end == "\n")
+            end.clear();
+        if (lineEnds)
+            lineEnds->append(end);
     }
     return lines;
 }
@@ -167,12 +179,14 @@ void IniFile::writeStrings(const QByteArray& section, const QList<IniEntry>& val
     }
 
     QByteArray lineEnd;
-    QList<QByteArray> lines = readLines(&lineEnd);
+    QList<QByteArray> lineEnds;
+    QList<QByteArray> lines = readLines(&lineEnd, &lineEnds);
     qsizetype end = 0;
     qsizetype start = findSection(lines, section, end);
     for (const IniEntry& entry : values) {
         if (start < 0) {
             lines.append('[' + section + ']');
+            lineEnds.append(lineEnd);
             start = lines.size() - 1;
             end = lines.size();
         }
@@ -194,12 +208,14 @@ void IniFile::writeStrings(const QByteArray& section, const QList<IniEntry>& val
         while (insertAt - 1 > start && Miscl::trim(lines[insertAt - 1]).isEmpty())
             --insertAt;
         lines.insert(insertAt, line);
+        lineEnds.insert(insertAt, lineEnd);
         ++end;
     }
 
+    // A last line without a line end gets one, as a line may follow it.
     QByteArray text;
-    for (const QByteArray& line : lines)
-        text += line + lineEnd;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        text += lines[i] + (lineEnds[i].isEmpty() ? lineEnd : lineEnds[i]);
 
     // Written to a new file that then replaces the old one, so that a failure
     // half way leaves the old settings in place.

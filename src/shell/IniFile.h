@@ -53,8 +53,10 @@ public:
 
 private:
     // The lines of the file without their line ends; empty when the file is
-    // missing or cannot be read. lineEnd gets the file's own line end.
-    QList<QByteArray> readLines(QByteArray* lineEnd = nullptr) const;
+    // missing or cannot be read. lineEnd gets the file's own line end (that
+    // of its first line), for lines written new; lineEnds gets each line's
+    // own, empty for a last line that has none.
+    QList<QByteArray> readLines(QByteArray* lineEnd = nullptr, QList<QByteArray>* lineEnds = nullptr) const;
 
     QString m_fileName;
 };

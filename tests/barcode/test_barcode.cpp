@@ -120,6 +120,13 @@ TEST(Barcode, RefusesWhatItCannotEncode)
                                          "only the digits 0 to 9 can be encoded")},
              Case{"12-", QStringLiteral("The barcode number \"12-\" holds \"-\" at position 3; "
                                         "only the digits 0 to 9 can be encoded")},
+             // A % sign in the number is shown as typed, not taken for a
+             // place of the message's own.
+             Case{"12%3?", QStringLiteral("The barcode number \"12%3?\" holds \"%\" at position 3; "
+                                          "only the digits 0 to 9 can be encoded")},
+             Case{QByteArray(197, '7') + "%1%2",
+                  QStringLiteral("The barcode number \"") + QString(197, QLatin1Char('7'))
+                      + QStringLiteral("%1%2\" has 201 digits; at most 198 can be encoded")},
          }) {
         try {
             barcode.Encode(c.number);

@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 class ConfigTest : public ::testing::Test {
@@ -288,6 +290,29 @@ TEST(IniFile, FirstOfTwoKeysCountsAndIsTheOneReplaced)
     file.writeString("T", "new", "6");
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     EXPECT_EQ(raw.readAll(), "[S]\nk=5\nK=2\n=3\n[t]\nk=4\nnew=6\n");
+}
+
+TEST(IniFile, EachLineKeepsItsOwnLineEnd)
+{
+    // A file edited by hand on two systems mixes line ends; a write leaves
+    // every line it does not write as it was, and new lines take the first
+    // line's end. A key's line keeps its end when its value is replaced.
+    QTemporaryDir dir;
+    IniFile file(dir.filePath(QStringLiteral("a.ini")));
+    QFile raw(file.fileName());
+    for (const auto& [before, after] :
+         {std::pair<QByteArray, QByteArray>{"[S]\nk=1\r\n; note\r\n[t]\r\nx=\r\r\n",
+                                            "[S]\nk=5\r\n; note\r\n[t]\r\nx=\r\r\n"},
+          {"[t]\r\n; note\n[S]\nk=1\n", "[t]\r\n; note\n[S]\nk=5\n"},
+          {"[t]\r\nx=1\n", "[t]\r\nx=1\n[S]\r\nk=5\r\n"}}) {
+        ASSERT_TRUE(raw.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        raw.write(before);
+        raw.close();
+        file.writeString("S", "k", "5");
+        ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+        EXPECT_EQ(raw.readAll(), after) << before.constData();
+        raw.close();
+    }
 }
 
 } // namespace

@@ -35,9 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         condition = parseFilter(expression, filterFields(table), caseInsensitive);
     } catch (const EFilterError& e) {
         const QString message = e.message();
-        // Exception keeps its message as a C string, so a NUL typed into the
-        // expression ends the message there.
-        fuzzCheck(expression.contains(QChar(0)) || message.contains(QStringLiteral("position"))
+        fuzzCheck(message.contains(QStringLiteral("position"))
                       || message.contains(QStringLiteral("end")),
                   "a refusal that does not say where", message.toUtf8());
         return 0;

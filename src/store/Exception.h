@@ -7,19 +7,23 @@
 
 // The base of every failure the system raises on purpose. It carries a
 // message a person can act on; windows show it in the standard error box.
-// The message is held as UTF-8, like every 8-bit text of the system.
+// The message is kept whole as text: what() gives it as UTF-8, which ends
+// at a NUL that a text read from outside may hold.
 class Exception : public std::runtime_error {
 public:
     explicit Exception(const QString& message)
-        : std::runtime_error(message.toStdString())
+        : std::runtime_error(message.toStdString()), m_message(message)
     {
     }
     explicit Exception(const QByteArray& message)
-        : std::runtime_error(message.toStdString())
+        : std::runtime_error(message.toStdString()), m_message(QString::fromUtf8(message))
     {
     }
 
-    QString message() const { return QString::fromUtf8(what()); }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
 };
 
 // A text that does not convert to a number.

@@ -296,6 +296,10 @@ TEST_F(FilterTest, BadExpressionsSayWhatAndWhere)
         for (const char* part : c.parts)
             EXPECT_TRUE(message.contains(QString::fromUtf8(part))) << c.expression << " -> " << message.toStdString();
     }
+
+    // A NUL typed into the search box does not cut the message short.
+    const QString withNul = QStringLiteral("surname = 'a") + QChar(0) + QStringLiteral("b");
+    EXPECT_TRUE(failure(withNul).contains(QStringLiteral("position 11"))) << failure(withNul).toStdString();
 }
 
 TEST_F(FilterTest, PathologicalNestingIsRefusedNotCrashed)

@@ -16,9 +16,12 @@ target_compile_definitions(vexo_strict INTERFACE
 if(VEXO_WERROR)
   target_compile_options(vexo_common INTERFACE -Werror)
 endif()
+# Undefined behaviour stops the program at its first report, as address
+# errors do, so a sanitized test run cannot pass with a report in its output.
 if(VEXO_SANITIZE)
-  target_compile_options(vexo_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
-  target_link_options(vexo_common INTERFACE -fsanitize=address,undefined)
+  target_compile_options(vexo_common INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(vexo_common INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
 # vexo_add_core_library(name SOURCES...): one subsystem's part of the core.

@@ -44,7 +44,13 @@ function(vexo_add_test name)
   endif()
   target_link_libraries(${name} PRIVATE vexo_common ${T_LIBS} ${main} GTest::gtest GTest::gmock Qt6::Test)
   add_test(NAME ${name} COMMAND ${name})
+  # The sanitizers slow a program down two to three times.
+  if(VEXO_SANITIZE)
+    set(timeout 900)
+  else()
+    set(timeout 300)
+  endif()
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VEXO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
-    TIMEOUT 300)
+    TIMEOUT ${timeout})
 endfunction()

@@ -16,7 +16,7 @@ command -v sqlite3 >/dev/null || { echo "sqlite3 is not installed" >&2; exit 1; 
 cmake --build "$build" --target bench_exchange >/dev/null
 [ -x "$bench" ] || { echo "no benchmark at $bench (is Google Benchmark installed?)" >&2; exit 1; }
 
-"$bench" --benchmark_filter='BM_(ImportTrackData|Sqlite3InsertSameRows|ExportResults|Sqlite3WriteSameJoin)' 2>/dev/null |
+"$bench" --benchmark_repetitions=5 --benchmark_filter='BM_(ImportTrackData|Sqlite3InsertSameRows|ExportResults|Sqlite3WriteSameJoin)' 2>/dev/null |
 awk '
 # The fastest of the five runs of each: on a shared machine the slower runs
 # measure the other work on it.

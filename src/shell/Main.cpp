@@ -100,6 +100,10 @@ TMainForm::~TMainForm()
     comPortB->SetOnRxChar({});
     comPortA.reset();
     comPortB.reset();
+    // The grids' headers ask their datasets for column titles while the
+    // window hides; the datasets are members and go before the widget base
+    // class would hide it, so it hides while they are still there.
+    hide();
 }
 
 DataSet& TMainForm::tableOfPage(int page)

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace {
 
@@ -318,6 +319,11 @@ TEST_F(PortManagement, ABluetoothPortWithoutCarrierDetectIsKeptOpenTenSecondsBef
     int closes = 0;
     main->comPortA->SetOnOpen([&](QObject*) { ++opens; });
     main->comPortA->SetOnClose([&](QObject*) { ++closes; });
+    // The port closes after the test, when these counters are gone.
+    const auto forget = qScopeGuard([&] {
+        main->comPortA->SetOnOpen({});
+        main->comPortA->SetOnClose({});
+    });
     for (int round = 1; round <= 2; ++round) {
         for (int second = 1; second < ComCarrierWait::WaitChecks; ++second)
             main->Timer1Timer();

@@ -6,16 +6,13 @@
 #include <cstdlib>
 #include <limits>
 
+using Miscl::isDigit;
+
 namespace {
 
 bool isBlank(char c)
 {
     return static_cast<unsigned char>(c) <= 32;
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
 }
 
 int hexDigit(char c)
@@ -114,6 +111,11 @@ QByteArray stripTrailingZeros(QByteArray digits)
 } // namespace
 
 namespace Miscl {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 QByteArray trim(const QByteArray& text)
 {

@@ -8,6 +8,9 @@
 
 namespace Miscl {
 
+// An ASCII decimal digit, whatever the locale.
+bool isDigit(char c);
+
 QByteArray trim(const QByteArray& text);
 QByteArray trimLeft(const QByteArray& text);
 

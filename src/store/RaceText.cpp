@@ -8,6 +8,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <utility>
 
 qint32 storeRaceText(QByteArray text, Query& query)
@@ -46,12 +47,9 @@ StoredRace storeRace(QByteArray text, Query& query)
 
 namespace RaceLayout {
 
-namespace {
+using Miscl::isDigit;
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+namespace {
 
 struct Line {
     qsizetype start; // byte offset in the text
@@ -80,12 +78,9 @@ QList<Line> linesOf(const QByteArray& text)
 
 bool endsInNumber(const QByteArray& line)
 {
-    const QByteArray trimmed = Miscl::trim(line);
-    const QByteArray last = trimmed.right(3);
-    bool ok = !last.isEmpty();
-    for (const char c : Miscl::trim(last))
-        ok = ok && isDigit(c);
-    return ok;
+    // The race number: the line's last three characters, blanks aside.
+    const QByteArray last = Miscl::trim(Miscl::trim(line).right(3));
+    return !last.isEmpty() && std::all_of(last.begin(), last.end(), isDigit);
 }
 
 bool beginsMultiLineRace(const Line& first, const Line& second)

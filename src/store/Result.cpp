@@ -29,7 +29,7 @@ double unitTime(const QByteArray& text)
 {
     double seconds = toIntegerOrDefault(substring(text, 1, 2));
     qsizetype end = 3; // the 4th character, 0-based
-    while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == '.'))
+    while (end < text.size() && (isDigit(text[end]) || text[end] == '.'))
         ++end;
     if (end > 3)
         seconds += toFloat(text.mid(3, end - 3)) * 0.01;

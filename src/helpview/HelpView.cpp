@@ -23,9 +23,10 @@ QString HelpView::notFoundPage(const QUrl& address)
     return QStringLiteral("<html><head><title>Help page not found</title></head><body>"
                           "<h2>Help page not found</h2>"
                           "<p>The help page <b>%1</b> could not be found.</p>"
-                          "<p>The help pages belong in the folder <b>help</b> beside the program. "
-                          "Reinstall the program, or copy the folder <b>help</b> of the installation "
-                          "there, then open the help again.</p>"
+                          "<p>The help pages belong in the folder <b>help</b> beside the program, or, for "
+                          "the installed package, in <b>/usr/share/vexo-barcode/help</b>. Reinstall the "
+                          "program, or copy the folder <b>help</b> of the installation there, then open the "
+                          "help again.</p>"
                           "</body></html>")
         .arg(where.toHtmlEscaped());
 }

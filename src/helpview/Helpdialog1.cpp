@@ -123,6 +123,12 @@ THelpDialog::THelpDialog(QWidget* parent, const QString& programFolder)
     connect(cbMatchCase, &QCheckBox::toggled, this, &THelpDialog::findTextEdited);
     edtFind->installEventFilter(new FindKeys(this));
 
+    // The keys the button hints promise, wherever the focus is in the
+    // window; the view alone would take them only while it has the focus.
+    auto* backKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), this);
+    connect(backKey, &QShortcut::activated, this, &THelpDialog::btnBackClick);
+    auto* forwardKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Right), this);
+    connect(forwardKey, &QShortcut::activated, this, &THelpDialog::btnForwardClick);
     auto* findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, this, &THelpDialog::btnSearchClick);
     auto* nextKey = new QShortcut(QKeySequence::FindNext, this);

@@ -12,7 +12,8 @@ class QLineEdit;
 class QPushButton;
 
 // The help window: "Back", "Forward" and "Find" over the view of the help
-// pages, which lie in the folder help beside the program. It never blocks
+// pages, which lie in the folder help beside the program or in the installed
+// share folder (chosen at start-up with the program's files). It never blocks
 // the main window, so an official can keep working while reading, and it
 // never shows a message box: a missing page shows its own page in the view.
 class THelpDialog : public QWidget {

@@ -240,7 +240,7 @@ void TComPort::CreateHandle()
     int fd = -1;
     termios original {};
     if (const int error = openLine(ComString(), fd, original))
-        throw EComPort(ecOpenFailed, error);
+        throw EComPort(ecOpenFailed, error, ComString());
     FHandle = fd;
     m_original = original;
     m_queue->clear();

@@ -2,6 +2,8 @@
 
 #include "store/Exception.h"
 
+#include <QByteArray>
+
 #include <array>
 
 // The failures of the serial port component, by code. The numbers are part
@@ -32,15 +34,25 @@ class EComPort : public Exception {
 public:
     // The message is the code's text followed by the system's error number.
     EComPort(int ACode, int AWinCode);
+    // A port that would not open, with the device it tried; the message is
+    // the same, and Advice says what to do about it.
+    EComPort(int ACode, int AWinCode, const QByteArray& device);
     // The message is the code's text alone, for failures the system did not report.
     static EComPort CreateNoWinCode(int ACode);
 
     int WinCode() const { return FWinCode; }
     int Code() const { return FCode; }
+    QByteArray Device() const { return FDevice; }
+
+    // One line for the official that names the device, what is wrong with
+    // it and what to do: for a device that is not there, one this user may
+    // not open, and one another program holds. Empty for other failures.
+    QString Advice() const;
 
 private:
-    EComPort(int ACode, int AWinCode, const QString& message);
+    EComPort(int ACode, int AWinCode, const QString& message, const QByteArray& device);
 
     int FWinCode;
     int FCode;
+    QByteArray FDevice;
 };

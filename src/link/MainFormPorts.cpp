@@ -37,6 +37,25 @@ void setStatus(QLabel* label, const QString& text, const QColor& colour)
     label->setPalette(p);
 }
 
+// What the official can do about a port that would not open: the line that
+// follows the error box's message and stays in the status label's hint
+// while the port is down. Empty for failures with no advice.
+QString openAdvice(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const EComPort& e) {
+        return e.Advice();
+    } catch (...) {
+        return QString();
+    }
+}
+
+QString withAdvice(const QString& message, const QString& advice)
+{
+    return advice.isEmpty() ? message : message + QLatin1Char('\n') + advice;
+}
+
 } // namespace
 
 void TMainForm::readDeviceSettings(const QString& settingsFile)
@@ -75,8 +94,11 @@ void TMainForm::startTimerUnitLinks()
         ApplyPortSettings(1);
         comPortA->Open();
     } catch (...) {
-        UiServices::current().showError(this, QStringLiteral("Error opening coms (A): ")
-                                                  + exceptionMessage(std::current_exception()));
+        const QString advice = openAdvice(std::current_exception());
+        lbConnectStatus->setToolTip(advice);
+        UiServices::current().showError(
+            this, withAdvice(QStringLiteral("Error opening coms (A): ") + exceptionMessage(std::current_exception()),
+                             advice));
     }
     if (config.dualComPorts) {
         if (cbDualComPorts->isChecked())
@@ -87,8 +109,12 @@ void TMainForm::startTimerUnitLinks()
             ApplyPortSettings(2);
             comPortB->Open();
         } catch (...) {
-            UiServices::current().showError(this, QStringLiteral("Error opening coms (B): ")
-                                                      + exceptionMessage(std::current_exception()));
+            const QString advice = openAdvice(std::current_exception());
+            lbConnectStatus2->setToolTip(advice);
+            UiServices::current().showError(
+                this,
+                withAdvice(QStringLiteral("Error opening coms (B): ") + exceptionMessage(std::current_exception()),
+                           advice));
         }
     }
     // Whatever the opens gave: the first check corrects them.
@@ -173,13 +199,17 @@ void TMainForm::CheckPort(TComPort& port, bool& flag, int n, bool bluetooth, boo
         flag = false;
     if (flag)
         return;
-    // Silent, and tried again at the next check until it works.
+    // Silent but for the status label's hint, and tried again at the next
+    // check until it works.
+    QLabel* label = n == 1 ? lbConnectStatus : lbConnectStatus2;
     try {
         port.Close();
         ApplyPortSettings(n);
         port.Open();
         flag = true;
+        label->setToolTip(QString());
     } catch (...) {
+        label->setToolTip(openAdvice(std::current_exception()));
     }
 }
 

@@ -1,8 +1,6 @@
 #include "shell/Config.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include "shell/FileLocations.h"
 
 #include <limits>
 
@@ -80,8 +78,7 @@ const QList<QByteArray>& CONFIG::portTable()
 
 QString CONFIG::defaultFileName()
 {
-    const QFileInfo executable(QCoreApplication::applicationFilePath());
-    return executable.dir().filePath(executable.completeBaseName() + QStringLiteral(".ini"));
+    return FileLocations::ofRunningProgram().settingsFile;
 }
 
 CONFIG::CONFIG()

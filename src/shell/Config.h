@@ -32,7 +32,8 @@ public:
     static const QList<QByteArray>& portTable(); // "COM1" to "COM50"
 
     // The settings file of the running executable: its name with the
-    // extension replaced by ".ini", in the executable's folder.
+    // extension replaced by ".ini", in the executable's folder when the
+    // program can write there, else in the user's data folder.
     static QString defaultFileName();
 
     CONFIG();

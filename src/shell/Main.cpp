@@ -8,6 +8,7 @@
 #include "shell/AppWindows.h"
 #include "shell/Application.h"
 #include "shell/DataGrid.h"
+#include "shell/FileLocations.h"
 #include "shell/ToolIcons.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
@@ -51,8 +52,8 @@ void setStatusColour(QLabel* label, const QColor& colour)
 
 MainFormPlaces MainFormPlaces::ofExecutable()
 {
-    const QString folder = QCoreApplication::applicationDirPath();
-    return {folder, CONFIG::defaultFileName(), folder};
+    const FileLocations files = FileLocations::ofRunningProgram();
+    return {files.dataFolder, files.settingsFile, files.helpParent};
 }
 
 TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget* parent)

@@ -7,27 +7,21 @@
 #include "helpview/Helpdialog1.h"
 #include "link/CPortFrm.h"
 #include "shell/Application.h"
+#include "shell/FileLocations.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
 #include "store/Exception.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QPlainTextEdit>
 
 namespace {
 
 // The database engine writes its log files beside the database even to read
 // it, and the settings are written at the first start: in a folder where no
-// file can be made (a read-only installation folder, a write-protected
-// stick) every later step would fail with the engine's own words. A file
-// made and removed again is the one test that holds for every cause.
-bool canCreateFilesIn(const QString& folder)
-{
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("VEXO_write_check_XXXXXX")));
-    return probe.open();
-}
-
+// file can be made (a write-protected stick, a data folder that could not be
+// made) every later step would fail with the engine's own words.
 void requireWritableFolders(const MainFormPlaces& places)
 {
     const QString databaseFolder = QFileInfo(places.databaseFolder).absoluteFilePath();
@@ -48,6 +42,20 @@ void requireWritableFolders(const MainFormPlaces& places)
     }
 }
 
+// The Coms page's first line says where this start keeps its files: beside
+// the program, or in the user's data folder when the program's own folder
+// takes no files.
+void logFileLocations(TMainForm& main, const MainFormPlaces& places)
+{
+    const QString help = QDir(places.programFolder).filePath(QStringLiteral("help"));
+    main.comsMemo->moveCursor(QTextCursor::End);
+    main.comsMemo->insertPlainText(QStringLiteral("Settings %1, database, backups and race journal in %2; help pages "
+                                                  "in %3\n")
+                                       .arg(QFileInfo(places.settingsFile).fileName(),
+                                            QDir::toNativeSeparators(QFileInfo(places.settingsFile).absolutePath()),
+                                            QDir::toNativeSeparators(help)));
+}
+
 } // namespace
 
 ProgramWindows::~ProgramWindows()
@@ -64,6 +72,7 @@ std::unique_ptr<ProgramWindows> createProgramWindows(const MainFormPlaces& place
     auto windows = std::make_unique<ProgramWindows>();
     windows->main = std::make_unique<TMainForm>(places, *windows);
     windows->mainForm = windows->main.get();
+    logFileLocations(*windows->main, places);
 
     auto bcodeForm = std::make_unique<TbcodeForm>(places.settingsFile);
     windows->bcodeForm = bcodeForm.get();

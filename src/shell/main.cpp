@@ -7,12 +7,31 @@
 #include "shell/UiServices.h"
 #include "store/ErrorReport.h"
 
+#include <QIcon>
 #include <QMetaObject>
+
+namespace {
+
+// The bib with its barcode: the desktop's icon theme has it when the
+// program is installed, the program's own copy serves a copied folder.
+QIcon programIcon()
+{
+    QIcon own;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        own.addFile(QStringLiteral(":/icons/vexo-barcode-%1.png").arg(size));
+    return QIcon::fromTheme(QStringLiteral("vexo-barcode"), own);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     Application app(argc, argv);
     Application::setApplicationName(QStringLiteral("VEXO Barcode System"));
+    // The desktop groups the program's windows under its menu entry by these.
+    Application::setOrganizationName(QStringLiteral("VEXO"));
+    Application::setDesktopFileName(QStringLiteral("org.vexo.BarcodeSystem"));
+    Application::setWindowIcon(programIcon());
 
     // Failures that have no caller to go back to (a handler that threw on a
     // serial port's event thread) are shown on the main thread.

@@ -229,6 +229,25 @@ TEST_F(HelpDialogTest, BackAndForwardWithNothingToGoToChangeNothingAndSayNothing
     EXPECT_TRUE(WarningLog::messages().isEmpty()) << WarningLog::messages().join(u'\n').toStdString();
 }
 
+TEST_F(HelpDialogTest, AltLeftAndAltRightStepThroughTheHistoryWhereverTheFocusIs)
+{
+    THelpDialog dialog(nullptr, folder.path());
+    open(dialog);
+    ASSERT_TRUE(clickLink(dialog.WebBrowser1, QStringLiteral("scanning.htm")));
+    dialog.btnSearchClick();
+    // The find box, a button and the page itself each hold the focus in turn.
+    for (QWidget* focus : {static_cast<QWidget*>(dialog.edtFind), static_cast<QWidget*>(dialog.btnSearch),
+                           static_cast<QWidget*>(dialog.WebBrowser1)}) {
+        focus->setFocus();
+        ASSERT_TRUE(focus->hasFocus());
+        QTest::keyClick(focus, Qt::Key_Left, Qt::AltModifier);
+        EXPECT_EQ(dialog.WebBrowser1->source(), page(startPageName)) << focus->metaObject()->className();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right, Qt::AltModifier);
+        EXPECT_EQ(dialog.WebBrowser1->source(), page(QStringLiteral("scanning.htm")))
+            << focus->metaObject()->className();
+    }
+}
+
 TEST_F(HelpDialogTest, FindBeforeAPageHasLoadedDoesNothing)
 {
     THelpDialog dialog(nullptr, folder.path());

@@ -6,6 +6,7 @@
 #include "LinkFixture.h"
 
 #include "link/CPortFrm.h"
+#include "link/ComError.h"
 #include "link/LineWatch.h"
 
 #include <QCheckBox>
@@ -15,6 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+
+#include <cerrno>
 
 namespace {
 
@@ -374,7 +377,8 @@ TEST_F(PortManagement, AtStartUpAPortThatCannotOpenIsReportedAndTheOtherOpens)
     const QByteArray devices = "COM11=" + QFile::encodeName(dir.filePath("no-adapter")) + "\nCOM12="
                                + QFile::encodeName(unitB->path()) + '\n';
     ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand, {{"dualComPorts", "1"}}, devices));
-    EXPECT_EQ(ui.errors, QStringList {"Error opening coms (A): Unable to open com port (win error code: 2)"});
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith("Error opening coms (A): Unable to open com port (win error code: 2)\n"));
     EXPECT_TRUE(main->cbDualComPorts->isChecked());
     EXPECT_TRUE(portBControlsShown());
     EXPECT_TRUE(main->comPortB->Connected());
@@ -395,8 +399,40 @@ TEST_F(PortManagement, AtStartUpPortBIsReportedByItsOwnName)
     ASSERT_EQ(ui.errors.size(), 2);
     // The Devices section is read when the main window is created.
     EXPECT_TRUE(ui.errors[0].contains("\"COMX\"")) << ui.errors[0].toStdString();
-    EXPECT_EQ(ui.errors[1], "Error opening coms (B): Unable to open com port (win error code: 2)");
+    EXPECT_TRUE(ui.errors[1].startsWith("Error opening coms (B): Unable to open com port (win error code: 2)\n"));
     EXPECT_TRUE(main->comPortA->Connected());
+}
+
+TEST_F(PortManagement, APortThatWillNotOpenSaysWhichDeviceAndWhatToDoInTheBoxAndTheStatusHint)
+{
+    // Not there: the box keeps its first line and adds the device and the remedy.
+    const QString missing = dir.filePath("no-adapter");
+    ASSERT_NO_FATAL_FAILURE(start(Clock::ByHand, {}, "COM11=" + QFile::encodeName(missing) + '\n'));
+    const QString notThere = missing + " is not there: plug in the timer unit's adapter, or choose the port of its "
+                                       "device in Coms Setup or name its device in the Devices section of the settings "
+                                       "file.";
+    EXPECT_EQ(ui.errors,
+              QStringList {"Error opening coms (A): Unable to open com port (win error code: 2)\n" + notThere});
+    EXPECT_EQ(main->lbConnectStatus->toolTip(), notThere);
+
+    // Busy: another program holds the device, and the hint follows each reopen.
+    ComDeviceTable::map(COM11, QFile::encodeName(unitA->path()));
+    TComPort holder;
+    holder.SetPort(COM11);
+    holder.Open();
+    main->Timer1Timer();
+    EXPECT_EQ(main->lbConnectStatus->toolTip(),
+              unitA->path() + " is busy: another program holds it. Close that program and the port opens within "
+                              "a second.");
+    holder.Close();
+    main->Timer1Timer();
+    EXPECT_TRUE(main->comPortA->Connected());
+    EXPECT_EQ(main->lbConnectStatus->toolTip(), QString());
+
+    // Permission denied; root opens any device, so this one is told, not tried.
+    EXPECT_EQ(EComPort(ecOpenFailed, EACCES, "/dev/ttyUSB0").Advice(),
+              "This user may not open /dev/ttyUSB0: join the group dialout (sudo adduser $USER dialout), then log "
+              "out and in again.");
 }
 
 TEST_F(PortManagement, WithoutDualPortsPortBIsLeftAlone)

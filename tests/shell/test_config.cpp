@@ -1,4 +1,5 @@
 #include "shell/Config.h"
+#include "shell/FileLocations.h"
 #include "shell/IniFile.h"
 #include "store/Exception.h"
 
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <unistd.h>
@@ -78,6 +80,49 @@ TEST_F(ConfigTest, FileIsNamedAfterTheExecutableBesideIt)
     const QFileInfo name(CONFIG::defaultFileName());
     EXPECT_EQ(name.dir(), QDir(QCoreApplication::applicationDirPath()));
     EXPECT_EQ(name.fileName(), QStringLiteral("test_config.ini"));
+}
+
+TEST(FileLocations, BesideAWritableProgramElseInTheUsersDataFolderAndHelpFromTheShareFolder)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QByteArray xdgBefore = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", xdgBefore); });
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data"))));
+
+    // A copied folder: every file beside the executable, help pages too.
+    const QDir meet(root.filePath(QStringLiteral("meet")));
+    ASSERT_TRUE(meet.mkpath(QStringLiteral("help")));
+    const FileLocations copied = FileLocations::forExecutable(meet.filePath(QStringLiteral("VEXO_BARCODE")));
+    EXPECT_EQ(copied.dataFolder, meet.path());
+    EXPECT_EQ(copied.settingsFile, meet.filePath(QStringLiteral("VEXO_BARCODE.ini")));
+    EXPECT_EQ(copied.helpParent, meet.path());
+
+    // A folder the program cannot write: the superuser writes anywhere but /proc.
+    QString locked = QStringLiteral("/proc");
+    if (geteuid() != 0) {
+        locked = root.filePath(QStringLiteral("usr/bin"));
+        ASSERT_TRUE(QDir().mkpath(locked));
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const auto unlock = qScopeGuard([&] {
+        if (geteuid() != 0)
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    const QString userData = root.filePath(QStringLiteral("data/vexo-barcode"));
+    const FileLocations installed = FileLocations::forExecutable(locked + QStringLiteral("/vexo-barcode"));
+    EXPECT_EQ(installed.dataFolder, userData);
+    EXPECT_TRUE(QFileInfo(userData).isDir()) << "made at the first start";
+    EXPECT_EQ(installed.settingsFile, userData + QStringLiteral("/vexo-barcode.ini"));
+
+    // No help beside the program: the installed share folder's.
+    const QDir usr(root.filePath(QStringLiteral("usr")));
+    ASSERT_TRUE(usr.mkpath(QStringLiteral("share/vexo-barcode/help")));
+    ASSERT_TRUE(usr.mkpath(QStringLiteral("local/bin")));
+    EXPECT_EQ(FileLocations::forExecutable(usr.filePath(QStringLiteral("local/bin/vexo-barcode"))).helpParent,
+              usr.filePath(QStringLiteral("local/bin"))) << "no share folder there: the not-found page names the program's";
+    EXPECT_EQ(FileLocations::forExecutable(usr.filePath(QStringLiteral("bin/vexo-barcode"))).helpParent,
+              usr.filePath(QStringLiteral("share/vexo-barcode")));
 }
 
 TEST_F(ConfigTest, PortTextMustMatchExactly)

@@ -149,7 +149,7 @@ TEST(TimerSimRun, WaitsForTheApplicationThenSendsTheRace)
     Simulator sim(QStringList{"--race-number", "12"} + fixedClock);
     const QByteArray path = sim.devicePath();
     ASSERT_TRUE(path.startsWith("/dev/")) << sim.output().constData();
-    EXPECT_TRUE(sim.waitForOutput("Put COM11=" + path + " in the [Devices] section of VEXO_BARCODE.ini\n"));
+    EXPECT_TRUE(sim.waitForOutput("Put COM11=" + path + " in the [Devices] section of the settings file (VEXO_BARCODE.ini beside the program, vexo-barcode.ini in ~/.local/share/vexo-barcode when installed)\n"));
     ASSERT_TRUE(sim.waitForOutput("Waiting for the application to open " + path));
 
     ApplicationSide app(path);

@@ -26,8 +26,9 @@ struct SimParser {
         parser.setApplicationDescription(QStringLiteral(
             "Timer unit simulator: sends race texts as a timer unit does, over a pseudo-terminal of its\n"
             "own (the default) or a serial device, so that the VEXO Barcode System can be tried without\n"
-            "a timer unit. Map a COM port to the printed device in the [Devices] section of\n"
-            "VEXO_BARCODE.ini. Ctrl+C ends it."));
+            "a timer unit. Map a COM port to the printed device in the [Devices] section of the\n"
+            "settings file (VEXO_BARCODE.ini beside the program, or vexo-barcode.ini in\n"
+            "~/.local/share/vexo-barcode when installed). Ctrl+C ends it."));
         parser.addOptions({
             flagOption("help", "Show this help."),
             valueOption("device", "Send to this serial device instead of a pseudo-terminal.", "path"),

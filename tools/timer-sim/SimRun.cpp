@@ -23,7 +23,7 @@ int SimRun::run()
     const QString path = QString::fromUtf8(m_line.path());
     if (m_line.pseudoTerminal()) {
         say(QStringLiteral("Timer unit simulator on %1").arg(path));
-        say(QStringLiteral("Put COM11=%1 in the [Devices] section of VEXO_BARCODE.ini").arg(path));
+        say(QStringLiteral("Put COM11=%1 in the [Devices] section of the settings file (VEXO_BARCODE.ini beside the program, vexo-barcode.ini in ~/.local/share/vexo-barcode when installed)").arg(path));
     } else {
         say(QStringLiteral("Timer unit simulator on %1 at %2 baud").arg(path).arg(m_options.baud));
     }

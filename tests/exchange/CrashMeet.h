@@ -6,7 +6,7 @@
 // kills: what the child does, step by step, and what the test expects of
 // the database afterwards.
 //
-// Step 0 imports a small track data file (the meet as it stood), steps 1 to
+// Step 0 imports a smaller track data file (the meet as it stood), steps 1 to
 // 10 store a race each with a scan of every place, step 11 imports the big
 // track data file (100,000 lines), and the steps after it store more races
 // and scans. A step the child was killed in is done again by the next run.
@@ -15,7 +15,7 @@ namespace CrashMeet {
 constexpr int importStep = 11;
 constexpr int lastStep = 400;
 
-constexpr int smallAthletes = 12;
+constexpr int smallAthletes = 5000;
 constexpr int bigAthletes = 70000;
 constexpr int bigRecords = 10000;
 constexpr int bigPbests = 19950;

@@ -1,6 +1,7 @@
 #include "CrashMeet.h"
 
 #include "exchange/DatabaseBackup.h"
+#include "exchange/TrackDataFile.h"
 #include "exchange/TrackDataImport.h"
 #include "store/Database.h"
 #include "store/Query.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -244,10 +246,35 @@ void checkAfterKill(const QString& folder, Reported& reported, const QString& jo
             << "the scan into place " << scan.place.constData() << " of race key " << scan.key
             << " was reported stored";
 
+    // A copy cut short stays under its unfinished name; every copy under a
+    // backup's name is whole.
+    if (reported.importBegun) {
+        for (const QString& copy : DatabaseBackup::existing(db)) {
+            QSqlDatabase whole = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("copy"));
+            whole.setDatabaseName(copy);
+            EXPECT_TRUE(whole.open());
+            QSqlQuery q(whole);
+            EXPECT_TRUE(q.exec(QStringLiteral("pragma integrity_check")) && q.next()
+                        && q.value(0).toString() == QStringLiteral("ok"))
+                << "the copy " << copy.toStdString() << " is not whole";
+            q = QSqlQuery();
+            whole = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("copy"));
+        }
+    }
+
     QFile journal(journalFile);
     const QByteArray journalled = journal.open(QIODevice::ReadOnly) ? journal.readAll() : QByteArray();
     for (const QByteArray& text : reported.handed)
         EXPECT_TRUE(journalled.contains(text)) << "not in the journal: " << text.constData();
+}
+
+// Polls the folder until a file matching pattern shows or the deadline
+// passes.
+void waitForFile(const QString& folder, const QString& pattern, const QElapsedTimer& timer, qint64 deadline)
+{
+    while (QDir(folder).entryList({pattern}, QDir::Files).isEmpty() && timer.elapsed() < deadline)
+        QThread::usleep(500);
 }
 
 } // namespace
@@ -265,46 +292,62 @@ TEST(CrashConsistency, KilledAnywhereTheMeetIsWholeOnTheNextStart)
     const QString small = writeFile(dir.filePath(QStringLiteral("small.csv")), CrashMeet::smallTrackData());
     const QString big = writeFile(dir.filePath(QStringLiteral("big.csv")), CrashMeet::bigTrackData());
 
-    // How long the big import takes here, so that the kills land inside it.
-    qint64 importMs = 0;
+    // How long the imports take here, and the reading of the big file and
+    // the copy of the meet before it, so that the kills land inside them.
+    QMap<int, qint64> importMs; // by step
+    qint64 readMs = 0;
+    qint64 copyMs = 0;
     {
         ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("trial")));
         Database trial(dir.filePath(QStringLiteral("trial")), QStringLiteral("trial"));
         Query query(trial);
         QElapsedTimer timer;
         timer.start();
+        ImportTrackData(trial, query, small);
+        importMs[0] = std::max<qint64>(timer.restart(), 1);
+        TrackDataFile::read(big);
+        readMs = timer.restart();
+        DatabaseBackup::create(query, QDateTime::currentDateTime());
+        copyMs = std::max<qint64>(timer.restart(), 1);
         EXPECT_EQ(ImportTrackData(trial, query, big).lines, 100000);
-        importMs = std::max<qint64>(timer.elapsed(), 1);
-        Reference fresh = bigMeet;
-        fresh.events = CrashMeet::bigEvents; // no event of the small meet
-        ASSERT_EQ(referenceOf(trial), fresh);
+        importMs[CrashMeet::importStep] = std::max<qint64>(timer.elapsed(), 1);
+        ASSERT_EQ(referenceOf(trial), bigMeet);
     }
 
     const unsigned seed = qEnvironmentVariableIsSet("VEXO_CRASH_SEED")
         ? qEnvironmentVariable("VEXO_CRASH_SEED").toUInt()
         : std::random_device{}();
-    std::cout << "crash seed " << seed << " (VEXO_CRASH_SEED repeats it); the import takes " << importMs << " ms"
-              << std::endl;
+    std::cout << "crash seed " << seed << " (VEXO_CRASH_SEED repeats it); the import takes "
+              << importMs[CrashMeet::importStep] << " ms, its copy " << copyMs << " ms after " << readMs
+              << " ms of reading" << std::endl;
     std::mt19937 random(seed);
     auto upTo = [&](qint64 ms) { return std::uniform_int_distribution<qint64>(0, ms)(random); };
 
     const QString folder = dir.filePath(QStringLiteral("meet"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("meet")));
     Reported reported;
-    int killsInImport = 0;
+    QMap<int, int> killsInImport; // by step
+    QSet<QString> cutCopies; // unfinished copies the kills left
     for (int kill = 0; kill < 30 && !HasFailure(); ++kill) {
-        const bool atImport = reported.nextStep == CrashMeet::importStep;
-        ChildRun child({QStringLiteral("run"), folder, small, big, QString::number(reported.nextStep)});
+        const int step = reported.nextStep;
+        const bool atImport = importMs.contains(step);
+        ChildRun child({QStringLiteral("run"), folder, small, big, QString::number(step)});
         QElapsedTimer timer;
         timer.start();
         if (kill == 0) {
             // The very first start, which creates the database.
             child.waitFor("started", timer, upTo(30));
         } else if (child.waitFor("started", timer, 60000)) {
-            if (atImport && killsInImport < 6) {
-                // Half of these kills land in the import, the others after it.
-                if (child.waitFor("import begins", timer, 60000))
-                    child.runUntil(timer, timer.elapsed() + upTo(2 * importMs));
+            if (atImport && killsInImport[step] < (step == 0 ? 2 : 6)) {
+                // The first in the big import aims at its copy; most of the
+                // others land in an import, and one that does not lets it
+                // complete.
+                const bool atCopy = step != 0 && killsInImport[step] == 0;
+                if (child.waitFor("import begins", timer, 60000)) {
+                    if (atCopy)
+                        waitForFile(folder, QStringLiteral("*.part"), timer, timer.elapsed() + 10 * readMs + 1000);
+                    child.runUntil(timer, timer.elapsed() + upTo(atCopy ? copyMs : importMs[step] * 6 / 5));
+                }
             } else {
                 if (atImport)
                     child.waitFor("import done", timer, 600000);
@@ -314,12 +357,14 @@ TEST(CrashConsistency, KilledAnywhereTheMeetIsWholeOnTheNextStart)
         const QList<QByteArray> lines = child.kill();
         reported.read(lines);
         if (atImport && reported.importBegun && !lines.contains("import done"))
-            ++killsInImport;
+            ++killsInImport[step];
+        for (const QString& cut : QDir(folder).entryList({QStringLiteral("*.part")}))
+            cutCopies.insert(cut);
         checkAfterKill(folder, reported, QDir(folder).filePath(QStringLiteral("VEXO_COMS.log")));
     }
     EXPECT_TRUE(reported.bigImported) << "the import never completed";
     EXPECT_GT(reported.nextStep, CrashMeet::importStep + 1) << "no race after the import";
-    std::cout << killsInImport << " kills in the import, " << reported.nextStep << " steps done, "
+    std::cout << killsInImport[CrashMeet::importStep] << " kills in the big import (" << cutCopies.size() << " in its copy), " << reported.nextStep << " steps done, "
               << wall.elapsed() << " ms in all" << std::endl;
 }
 

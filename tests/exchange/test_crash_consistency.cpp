@@ -76,8 +76,9 @@ Reference referenceOf(const Database& db)
 const Reference noMeet{};
 const Reference smallMeet{CrashMeet::smallAthletes, CrashMeet::smallAthletes * (CrashMeet::smallAthletes + 1) / 2, 1,
                           CrashMeet::smallAthletes, 1};
-const Reference bigMeet{CrashMeet::bigAthletes,
-                        qint64(CrashMeet::bigAthletes) * 100000 + qint64(CrashMeet::bigAthletes) * (CrashMeet::bigAthletes + 1) / 2,
+constexpr qint64 bigNumbers = // 100001 to 170000
+    qint64(CrashMeet::bigAthletes) * 100000 + qint64(CrashMeet::bigAthletes) * (CrashMeet::bigAthletes + 1) / 2;
+const Reference bigMeet{CrashMeet::bigAthletes, bigNumbers,
                         CrashMeet::bigRecords, CrashMeet::bigPbests, 1 + CrashMeet::bigEvents};
 
 std::ostream& operator<<(std::ostream& out, const Reference& r)
@@ -218,8 +219,9 @@ void checkAfterKill(const QString& folder, Reported& reported, const QString& jo
         numberOf[race[0].toInt()] = race[1].toInt();
     for (auto [key, number] : numberOf.asKeyValueRange()) {
         QStringList places;
-        for (const QVariantList& r :
-             rows(db, QStringLiteral("select place, value, lane from result where race_id_pk = %1 order by place").arg(key)))
+        const QString sql =
+            QStringLiteral("select place, value, lane from result where race_id_pk = %1 order by place");
+        for (const QVariantList& r : rows(db, sql.arg(key)))
             places << r[0].toString() + QLatin1Char('/') + QString::number(r[1].toDouble(), 'f', 2) + QLatin1Char('/')
                     + r[2].toString();
         QStringList said;
@@ -364,8 +366,9 @@ TEST(CrashConsistency, KilledAnywhereTheMeetIsWholeOnTheNextStart)
     }
     EXPECT_TRUE(reported.bigImported) << "the import never completed";
     EXPECT_GT(reported.nextStep, CrashMeet::importStep + 1) << "no race after the import";
-    std::cout << killsInImport[CrashMeet::importStep] << " kills in the big import (" << cutCopies.size() << " in its copy), " << reported.nextStep << " steps done, "
-              << wall.elapsed() << " ms in all" << std::endl;
+    std::cout << killsInImport[CrashMeet::importStep] << " kills in the big import (" << cutCopies.size()
+              << " in its copy), " << reported.nextStep << " steps done, " << wall.elapsed() << " ms in all"
+              << std::endl;
 }
 
 // The program ending in the middle of a backup copy, here because the copy

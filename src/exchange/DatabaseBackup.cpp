@@ -66,9 +66,10 @@ QString freshName(const Database& database, const QDateTime& at)
 }
 
 // A copy is written under this suffix and takes its name only once it is
-// whole: the engine writes most of a copy's pages when it finishes, so a
-// copy cut short (the program killed, the power gone) is an empty or partial
-// file that must never be mistaken for a backup.
+// whole. The engine writes a copy's pages late, all of them as it finishes
+// when the database fits in its cache, so a copy cut short (the program
+// killed, the power gone) is an empty or partial file, never to be mistaken
+// for a backup.
 const QString unfinished = QStringLiteral(".part");
 
 // What interrupted copies left: the unfinished file and the engine's

@@ -22,8 +22,9 @@ constexpr int kept = 5;
 // Writes a consistent copy of the database as it was last committed, through
 // the query's own connection (the query is closed first), then removes the
 // oldest copies so that at most `keep` remain (an empty file is no copy).
-// Returns the path of the new copy. Throws Exception naming the copy when it cannot be written, also
-// inside a transaction; the database is not touched either way.
+// Returns the path of the new copy. Throws Exception naming the copy when it
+// cannot be written, also inside a transaction; the database is not touched
+// either way, and no part of the copy is left.
 QString create(Query& query, const QDateTime& at, int keep = kept);
 
 // The copies beside the database, oldest first.

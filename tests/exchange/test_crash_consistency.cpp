@@ -21,7 +21,6 @@
 #include <QThread>
 
 #include <iostream>
-#include <optional>
 #include <random>
 
 namespace {

@@ -18,6 +18,9 @@ struct Copy {
     QString path;
     QString stamp;
     int serial = 1;
+    // An empty file is no copy (a database with its tables never is); an
+    // earlier version could leave one under a copy's name.
+    bool empty = false;
 };
 
 QString stampOf(const QDateTime& at)
@@ -41,8 +44,9 @@ QList<Copy> copiesBeside(const Database& database)
         const auto m = name.match(file);
         if (!m.hasMatch())
             continue;
-        copies.push_back({folder.absoluteFilePath(file), m.captured(1),
-                          m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()});
+        const QString path = folder.absoluteFilePath(file);
+        copies.push_back({path, m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(),
+                          QFileInfo(path).size() == 0});
     }
     std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
         return a.stamp != b.stamp ? a.stamp < b.stamp : a.serial < b.serial;
@@ -61,22 +65,50 @@ QString freshName(const Database& database, const QDateTime& at)
     return path;
 }
 
+// A copy is written under this suffix and takes its name only once it is
+// whole. The engine writes a copy's pages late, all of them as it finishes
+// when the database fits in its cache, so a copy cut short (the program
+// killed, the power gone) is an empty or partial file, never to be mistaken
+// for a backup.
+const QString unfinished = QStringLiteral(".part");
+
+// What interrupted copies left: the unfinished file and the engine's
+// journal beside it. They are never whole, so nothing is lost with them.
+void removeUnfinished(const Database& database)
+{
+    const QFileInfo db(database.filePath());
+    QDir folder = db.absoluteDir();
+    const QString pattern = db.completeBaseName() + QStringLiteral("-backup-*.db") + unfinished;
+    for (const QString& file : folder.entryList({pattern, pattern + QStringLiteral("-journal")}, QDir::Files))
+        folder.remove(file);
+}
+
 // The copy is made through the program's own connection: a second
 // connection, or any other opening of the database file in this process,
 // puts at risk the file locks by which SQLite shares the file with other
 // programs (a descriptor closed drops all of the process's locks on the
 // file). The query is closed first, since SQLite copies nothing while a
 // statement of the connection is still being read; the copy is the last
-// committed state, write-ahead log included.
+// committed state, write-ahead log included, and on the disk when the
+// statement returns.
 void copyDatabase(Query& query, const QString& target)
 {
+    const QString partial = target + unfinished;
     try {
-        query.setSQL("VACUUM INTO '" + Miscl::sqlText(target.toUtf8()) + "'");
+        query.setSQL("VACUUM INTO '" + Miscl::sqlText(partial.toUtf8()) + "'");
         query.ExecSQL();
     } catch (const Exception& e) {
-        QFile::remove(target); // a partial copy is no copy
+        QFile::remove(partial); // a partial copy is no copy
         throw Exception(QStringLiteral("Cannot make the backup copy %1 of the database: %2")
                             .arg(QDir::toNativeSeparators(target), e.message()));
+    }
+    QFile whole(partial);
+    if (!whole.rename(target)) {
+        const QString reason = whole.errorString();
+        QFile::remove(partial);
+        throw Exception(QStringLiteral("Cannot make the backup copy %1 of the database: the finished copy could "
+                                       "not take its name: %2")
+                            .arg(QDir::toNativeSeparators(target), reason));
     }
 }
 
@@ -87,12 +119,18 @@ namespace DatabaseBackup {
 QString create(Query& query, const QDateTime& at, int keep)
 {
     const Database& database = query.database();
+    removeUnfinished(database);
     const QString target = freshName(database, at);
     copyDatabase(query, target);
 
     // Removing an old copy that will not go is no reason to stop the import:
-    // the newest copies are what an official needs.
-    const QList<Copy> copies = copiesBeside(database);
+    // the newest copies are what an official needs. An empty file under a
+    // copy's name goes first, so that it never takes a real copy's place.
+    QList<Copy> copies = copiesBeside(database);
+    for (const Copy& copy : copies)
+        if (copy.empty)
+            QFile::remove(copy.path);
+    copies.removeIf([](const Copy& copy) { return copy.empty; });
     for (qsizetype i = 0; i + std::max(keep, 1) < copies.size(); ++i)
         QFile::remove(copies[i].path);
     return target;
@@ -102,7 +140,8 @@ QStringList existing(const Database& database)
 {
     QStringList paths;
     for (const Copy& copy : copiesBeside(database))
-        paths << copy.path;
+        if (!copy.empty)
+            paths << copy.path;
     return paths;
 }
 

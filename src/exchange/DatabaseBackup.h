@@ -12,16 +12,19 @@ class Query;
 // the database file while the program is closed. The copies lie beside the
 // database, named after it with the date and time:
 // VEXO_ACC-backup-20261209-103500.db (a second copy within the same second
-// gets -2, -3, ... before .db).
+// gets -2, -3, ... before .db). A copy is written as the same name plus
+// .part and renamed when whole, so a name without .part is always a whole
+// copy; what an interrupted copy left is removed by the next one.
 namespace DatabaseBackup {
 
 constexpr int kept = 5;
 
 // Writes a consistent copy of the database as it was last committed, through
 // the query's own connection (the query is closed first), then removes the
-// oldest copies so that at most `keep` remain. Returns the path of the new
-// copy. Throws Exception naming the copy when it cannot be written, also
-// inside a transaction; the database is not touched either way.
+// oldest copies so that at most `keep` remain (an empty file is no copy).
+// Returns the path of the new copy. Throws Exception naming the copy when it
+// cannot be written, also inside a transaction; the database is not touched
+// either way, and no part of the copy is left.
 QString create(Query& query, const QDateTime& at, int keep = kept);
 
 // The copies beside the database, oldest first.

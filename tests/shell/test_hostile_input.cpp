@@ -230,3 +230,154 @@ TEST_F(HostileInput, RaceTextsAreStoredAsSentOrRefusedSayingWhatAndWhere)
         }
     }
 }
+
+TEST_F(HostileInput, TrackDataLinesAreStoredAsWrittenOrRefusedByLine)
+{
+    struct Case {
+        QByteArray line;          // line 1 of the file, between two good athletes
+        QList<Row> athletes;      // what it makes, beside the two good ones
+        QList<Row> pbs;
+        QList<Row> events;
+        QString refusal;          // a piece of the box after the line number; empty: no box
+    };
+    const auto athlete = [](const QByteArray& number, const QByteArray& first, const QByteArray& surname,
+                            const QByteArray& team = "Blue", const QByteArray& gender = "F") {
+        return Row{"number=" + number, "firstname=" + first, "surname=" + surname, "age=12", "team=" + team,
+                   "gender=" + gender};
+    };
+    const QList<Case> cases = {
+        {"A,101,O'Brien,'; DROP TABLE,12,\" OR 1=1,_", {athlete("101", "O'Brien", "'; DROP TABLE", "\" OR 1=1", "_")}},
+        {"A,102,%_[*],'',12,--,'", {athlete("102", "%_[*]", "''", "--", "'")}},
+        {"E,'; DROP--", {}, {}, {{"event='; DROP--", "tg_event=<null>"}}},
+        {"A,103,A\x01\x1b[m\x7f" "z,Lee\x0b\x0c" "x,12,Blue,F", {athlete("103", "A\x01\x1b[m\x7f" "z", "Lee\x0b\x0c" "x")}},
+        // Not UTF-8: the file is read as Windows-1252.
+        {"A,104,J\xF6rg,M\xFCller \x80,12,Blue,F", {athlete("104", "Jörg", "Müller €")}},
+        {"A,2147483647,Max,Int,12,Blue,F", {athlete("2147483647", "Max", "Int")}},
+        {"A,-2147483648,Min,Int,12,Blue,F", {athlete("-2147483648", "Min", "Int")}},
+        {"P,2147483647,100M,1e308", {}, {{"athlete_number=2147483647", "event=100M", "value=1e+308"}}},
+        {"A,2147483648,Ann,Lee,12,Blue,F", {}, {}, {}, QStringLiteral("''2147483648'' is not a valid integer value")},
+        {"A,105,Ann,Lee,4294967296,Blue,F", {}, {}, {}, QStringLiteral("''4294967296'' is not a valid integer value")},
+        {"R,F,100M,99999999999999999999,12.5,1", {}, {}, {}, QStringLiteral("''99999999999999999999''")},
+        {"P,106,100M,1e309", {}, {}, {}, QStringLiteral("'1e309' is not a valid floating point value")},
+        {QByteArray("A,107,Ann,Le\0e,12,Blue,F", 24), {}, {}, {}, QStringLiteral("surname holds a NUL byte")},
+        {QByteArray("P,108,10\0M,12.5", 15), {}, {}, {}, QStringLiteral("event holds a NUL byte")},
+        {"A,109,Ann," + oneMegabyte('s') + ",12,Blue,F", {}, {}, {}, QStringLiteral("athletes.surname")},
+        {"A,110,Ann,ABCDEFGHIJKLMNOPQRSTU,12,Blue,F", {}, {}, {}, QStringLiteral("athletes.surname")},
+    };
+    sql("INSERT INTO event (event, tg_event) VALUES ('100M', 'EV1')");
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(shown(c.line).toStdString());
+        // What an import keeps: the events; the other five tables it empties.
+        Snapshot before = snapshot();
+        for (const char* emptied : {"athletes", "races", "result", "record", "pb"})
+            before[emptied].clear();
+        ui.errors.clear();
+        ASSERT_NO_FATAL_FAILURE(import("A,1,Ann,Lee,12,Blue,F\r\n" + c.line + "\r\nA,3,Cy,Fox,12,Blue,F\r\n"));
+
+        Snapshot expected;
+        QList<Row>& athletes = expected[QByteArrayLiteral("athletes")];
+        athletes << athlete("1", "Ann", "Lee") << c.athletes;
+        if (c.refusal.isEmpty())
+            athletes << athlete("3", "Cy", "Fox");
+        std::sort(athletes.begin(), athletes.end());
+        if (!c.pbs.isEmpty())
+            expected[QByteArrayLiteral("pb")] = c.pbs;
+        if (!c.events.isEmpty())
+            expected[QByteArrayLiteral("event")] = c.events;
+        const Snapshot after = snapshot();
+        EXPECT_EQ(added(before, after), expected);
+        EXPECT_EQ(added(after, before), Snapshot()) << "rows went";
+        if (c.refusal.isEmpty()) {
+            EXPECT_EQ(ui.errors, QStringList());
+        } else {
+            ASSERT_EQ(ui.errors.size(), 1);
+            EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Failed to Save data to Database, error on line: 1\n")))
+                << ui.errors[0].left(300).toStdString();
+            EXPECT_TRUE(ui.errors[0].contains(c.refusal)) << ui.errors[0].left(300).toStdString();
+            EXPECT_LT(ui.errors[0].size(), 500) << "a box the official can read";
+        }
+    }
+}
+
+TEST_F(HostileInput, SearchTextsFindWhatWasTypedOrAreRefusedSayingWhere)
+{
+    int key = 10;
+    for (const char* event : {"'", "%", "_", "[", "\" OR 1=1", "100M", "a%"})
+        sql(QStringLiteral("INSERT INTO races (race_id_pk, number, event, completed) VALUES (%1, %1, '%2', 0)")
+                .arg(++key)
+                .arg(QString::fromUtf8(QByteArray(event).replace("'", "''"))));
+    sql("INSERT INTO races (race_id_pk, number, event, completed) VALUES (1, 2147483647, 'MAX', 0)");
+    sql("INSERT INTO races (race_id_pk, number, event, completed) VALUES (2, -2147483648, 'MIN', 0)");
+    for (const char* surname : {"O'Brien", "%", "_x", "[a]", "*star", "Smith"})
+        sql(QStringLiteral("INSERT INTO athletes (number, surname) VALUES (%1, '%2')")
+                .arg(++key)
+                .arg(QString::fromUtf8(QByteArray(surname).replace("'", "''"))));
+    sql("INSERT INTO pb (athlete_number, event, value) VALUES (2147483647, '100M', 12.5)");
+    main->RaceTable().Refresh();
+    main->AthleteTable().Refresh();
+    main->PBTable().Refresh();
+    const Snapshot before = snapshot();
+
+    struct Case {
+        int page;
+        QString text;
+        const char* field;
+        QList<QByteArray> found;
+    };
+    const QList<Case> found = {
+        {0, QStringLiteral("'"), "event", {"'"}},
+        {0, QStringLiteral("%"), "event", {"%"}},
+        {0, QStringLiteral("_"), "event", {"_"}},
+        {0, QStringLiteral("["), "event", {"["}},
+        {0, QStringLiteral("'; DROP TABLE races; --"), "event", {}},
+        {0, QString(QStringLiteral("a") + QChar(0) + QStringLiteral("%")), "event", {}},
+        {0, QString(1 << 20, QLatin1Char('x')), "event", {}},
+        {0, QStringLiteral("2147483647"), "number", {"2147483647"}},
+        {0, QStringLiteral("2147483648"), "number", {}},
+        {0, QStringLiteral("-2147483648"), "number", {}},
+        {0, QStringLiteral("4294967296"), "number", {}},
+        {0, QStringLiteral("99999999999999999999999999"), "number", {}},
+        {0, QStringLiteral("number = -2147483648"), "number", {"-2147483648"}},
+        {0, QStringLiteral("number = 2147483648"), "number", {}},
+        {0, QStringLiteral("number < 99999999999999999999999999"), "event", {"\" OR 1=1", "%", "'", "100M", "MAX", "MIN", "[", "_", "a%"}},
+        {0, QStringLiteral("event = '%*'"), "event", {"%"}},
+        {1, QStringLiteral("o'b"), "surname", {"O'Brien"}},
+        {1, QStringLiteral("%"), "surname", {"%"}},
+        {1, QStringLiteral("_"), "surname", {"_x"}},
+        {1, QStringLiteral("["), "surname", {"[a]"}},
+        {1, QStringLiteral("*"), "surname", {"*star"}},
+        {4, QStringLiteral("2147483647"), "athlete_number", {"2147483647"}},
+        {4, QStringLiteral("4294967296"), "athlete_number", {}},
+        {3, QStringLiteral("'; DROP TABLE event; --"), "event", {}},
+    };
+    for (const Case& c : found) {
+        SCOPED_TRACE(c.text.left(60).toStdString());
+        ui.errors.clear();
+        EXPECT_EQ(search(c.page, c.text, c.field), c.found);
+        EXPECT_EQ(ui.errors, QStringList());
+        // The box holds what it can of a long text (the toolkit's limit),
+        // and that is what the page keeps.
+        EXPECT_TRUE(main->searchText[c.page] == main->edtSearch->text().toUtf8());
+    }
+
+    // A pattern that cannot be read is refused where it goes wrong, and the
+    // page keeps the search it had.
+    const QList<std::pair<QString, QString>> refused = {
+        {QStringLiteral("\" OR 1=1"), QStringLiteral("single quotes")},
+        {QStringLiteral("event = 'x' OR 1=1"), QStringLiteral("position 16")},
+        {QStringLiteral("number = 1; DROP TABLE races"), QStringLiteral("position 11")},
+        {QStringLiteral("[ = 1"), QStringLiteral("position 1")},
+        {QStringLiteral("event = 'it's'"), QStringLiteral("written twice")},
+    };
+    search(0, QStringLiteral("100M"), "event");
+    for (const auto& [text, where] : refused) {
+        SCOPED_TRACE(text.toStdString());
+        ui.errors.clear();
+        EXPECT_EQ(search(0, text, "event"), QList<QByteArray>{"100M"});
+        ASSERT_EQ(ui.errors.size(), 1);
+        EXPECT_TRUE(ui.errors[0].contains(where)) << ui.errors[0].toStdString();
+        EXPECT_EQ(main->searchText[0], QByteArray("100M"));
+    }
+    EXPECT_EQ(snapshot(), before);
+}

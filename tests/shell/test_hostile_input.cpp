@@ -300,6 +300,27 @@ TEST_F(HostileInput, TrackDataLinesAreStoredAsWrittenOrRefusedByLine)
     }
 }
 
+TEST_F(HostileInput, TrackDataFilesNotInTheEncodingTheirMarkNamesAreReadAsWindows1252OrRefused)
+{
+    // After a UTF-8 mark, bytes that are not UTF-8 are Windows-1252 as well.
+    ASSERT_NO_FATAL_FAILURE(import("\xEF\xBB\xBF" "A,1,J\xF6rg,M\xFCller,12,Blue,F\r\n"));
+    EXPECT_EQ(ui.errors, QStringList());
+    EXPECT_EQ(snapshot()[QByteArrayLiteral("athletes")],
+              QList<Row>({{"number=1", "firstname=Jörg", "surname=Müller", "age=12", "team=Blue", "gender=F"}}));
+
+    // A file marked as UTF-16 that is not stops where it goes wrong.
+    const QByteArray utf16 = QByteArray("\xFF\xFE") + QByteArray::fromRawData(
+        reinterpret_cast<const char*>(u"A,2,Ann,Lee,12,Blue,F\r\nA,3,Cy,Fox,12,Blue,F\r\n"), 2 * 45);
+    for (const QByteArray& damage : {QByteArray("A\x00\x00\xD8,\x00", 6), QByteArray("A\x00,", 3)}) {
+        ui.errors.clear();
+        ASSERT_NO_FATAL_FAILURE(import(utf16 + damage));
+        ASSERT_EQ(ui.errors.size(), 1);
+        EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Failed to Save data to Database, error on line: 2\n")))
+            << ui.errors[0].toStdString();
+        EXPECT_EQ(snapshot()[QByteArrayLiteral("athletes")].size(), 1) << "nothing was imported";
+    }
+}
+
 TEST_F(HostileInput, SearchTextsFindWhatWasTypedOrAreRefusedSayingWhere)
 {
     int key = 10;

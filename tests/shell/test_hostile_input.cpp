@@ -182,7 +182,7 @@ TEST_F(HostileInput, RaceTextsAreStoredAsSentOrRefusedSayingWhatAndWhere)
     const QList<Case> cases = {
         {raceLine("7", "\" OR 1=1", injection, "'%,12.34,\"_,"),
          {raceRow("7", "\" OR 1=1", injection)}, {resultRow("'%", "12.34", "\"_")}},
-        {raceLine("8", "[*]", "%_[*", "1,12.34,B1,", "' OR ''='"), {raceRow("8", "[*]", "%_[*", "' OR ''='")},
+        {raceLine("8", "'[*]'", "%_[*", "1,12.34,B1,", "' OR ''='"), {raceRow("8", "'[*]'", "%_[*", "' OR ''='")},
          {resultRow("1", "12.34", "B1")}},
         {raceLine("9", "100M", controls), {raceRow("9", "100M", controls)}, {resultRow("1", "12.34", "B1")}},
         // Not UTF-8: read as Windows-1252.

@@ -11,7 +11,8 @@ namespace TrackDataFile {
 // A UTF-8 or UTF-16 byte-order mark selects that encoding and is dropped.
 // Without one the bytes are UTF-8 when they are valid UTF-8, and otherwise
 // Windows-1252, which is what spreadsheet programs write on the systems that
-// prepare the meet's data.
+// prepare the meet's data; so are bytes after a UTF-8 mark that are not
+// UTF-8. Throws ETrackDataLine for a file marked as UTF-16 that is not.
 QString decode(const QByteArray& bytes);
 
 // Lines end at CR LF, a lone LF or a lone CR; a break at the very end adds no

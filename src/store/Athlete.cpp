@@ -3,6 +3,7 @@
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
+#include "store/TextEncoding.h"
 
 using namespace Miscl;
 
@@ -18,6 +19,10 @@ void ATHLETE::parse(QByteArray line)
     read.age = toInteger(nextField(line));
     read.team = nextField(line);
     read.gender = nextField(line);
+    TextEncoding::refuseNulByte(read.firstname, QStringLiteral("first name"));
+    TextEncoding::refuseNulByte(read.surname, QStringLiteral("surname"));
+    TextEncoding::refuseNulByte(read.team, QStringLiteral("team"));
+    TextEncoding::refuseNulByte(read.gender, QStringLiteral("gender"));
     *this = read;
 }
 

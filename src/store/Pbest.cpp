@@ -3,6 +3,7 @@
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
+#include "store/TextEncoding.h"
 
 using namespace Miscl;
 
@@ -15,6 +16,7 @@ void PBEST::parse(QByteArray line)
     read.athlete_number = toInteger(nextField(line));
     read.event = nextField(line);
     read.value = toFloat(nextField(line));
+    TextEncoding::refuseNulByte(read.event, QStringLiteral("event"));
     *this = read;
 }
 

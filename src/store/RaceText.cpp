@@ -1,6 +1,7 @@
 #include "store/RaceText.h"
 
 #include "store/Database.h"
+#include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
 #include "store/Race.h"
@@ -16,8 +17,35 @@ qint32 storeRaceText(QByteArray text, Query& query)
     return storeRace(std::move(text), query).key;
 }
 
+namespace {
+
+// A NUL byte is what a line with parity checking makes of a damaged
+// character, and no text column can hold one: a race that has one is
+// refused whole, saying where it is, before anything is read or stored.
+void refuseNulBytes(const QByteArray& text)
+{
+    const qsizetype at = text.indexOf('\0');
+    if (at < 0)
+        return;
+    const QByteArray before = text.left(at);
+    const qsizetype lineStart = std::max(before.lastIndexOf('\n'), before.lastIndexOf('\r')) + 1;
+    const QByteArray lineBefore = before.mid(lineStart);
+    const qsizetype line = before.count('\n') + before.count('\r') - before.count("\r\n") + 1;
+    // Columns count characters, as the Coms page shows the text.
+    const qsizetype column = QString::fromUtf8(lineBefore).size() + 1;
+    QString where = QStringLiteral("line %1, column %2").arg(line).arg(column);
+    if (!text.contains('\n') && !text.contains('\r'))
+        where += QStringLiteral(" (field %1)").arg(lineBefore.count(',') + 1);
+    throw EConvertError(QStringLiteral("The race text holds a NUL byte (code 0) at %1, a character damaged on "
+                                       "the line; the race is refused whole")
+                            .arg(where));
+}
+
+} // namespace
+
 StoredRace storeRace(QByteArray text, Query& query)
 {
+    refuseNulBytes(text);
     RACE race;
     bool singleLine = false;
     race.parse(text, singleLine, query);

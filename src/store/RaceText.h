@@ -8,6 +8,7 @@ class Query;
 // one result per place. The rows go in as one transaction, so a race costs
 // one commit; when a place fails to read or store, the race and the places
 // before it stay stored (committed) and the error goes on to the caller.
+// A text holding a NUL byte is refused whole (EConvertError saying where).
 // Returns the new race's key.
 qint32 storeRaceText(QByteArray text, Query& query);
 

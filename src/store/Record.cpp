@@ -3,6 +3,7 @@
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
+#include "store/TextEncoding.h"
 
 using namespace Miscl;
 
@@ -17,6 +18,8 @@ void RECORD::parse(QByteArray line)
     read.age = toInteger(nextField(line));
     read.value = toFloat(nextField(line));
     read.type = toInteger(nextField(line));
+    TextEncoding::refuseNulByte(read.gender, QStringLiteral("gender"));
+    TextEncoding::refuseNulByte(read.event, QStringLiteral("event"));
     *this = read;
 }
 

@@ -1,5 +1,6 @@
 #include "store/Result.h"
 
+#include "store/Exception.h"
 #include "store/Field.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
@@ -112,6 +113,22 @@ void RESULT::deleteAll(Query& query)
 }
 
 double RESULT::parseTime(const QByteArray& text)
+{
+    // A time text is short; one that runs on (a damaged line) is quoted by
+    // its start and length, so that the box stays one a person can read.
+    constexpr qsizetype longestQuoted = 40;
+    try {
+        return readTime(text);
+    } catch (const EConvertError&) {
+        if (text.size() <= longestQuoted)
+            throw;
+        throw EConvertError(QStringLiteral("'%1...' (%2 characters) is not a valid floating point value")
+                                .arg(QString::fromUtf8(text.left(longestQuoted)))
+                                .arg(text.size()));
+    }
+}
+
+double RESULT::readTime(const QByteArray& text)
 {
     // The time is read from its leading run of digits, points and colons:
     // 125.30 or 9.87 as seconds, 2:05.30 as minutes and seconds. Anything

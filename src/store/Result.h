@@ -44,4 +44,7 @@ public:
     // the 4th character. noTime when it reads as 0. Throws EConvertError for
     // hundredths that are not a number (two points).
     static double parseTime(const QByteArray& text);
+
+private:
+    static double readTime(const QByteArray& text);
 };

@@ -1,5 +1,7 @@
 #include "store/TextEncoding.h"
 
+#include "store/Exception.h"
+
 #include <QStringDecoder>
 
 namespace {
@@ -41,6 +43,17 @@ QString decode8Bit(const QByteArray& bytes)
 QByteArray toUtf8(const QByteArray& bytes)
 {
     return decode8Bit(bytes).toUtf8();
+}
+
+void refuseNulByte(const QByteArray& text, const QString& field)
+{
+    const qsizetype at = text.indexOf('\0');
+    if (at < 0)
+        return;
+    throw EConvertError(QStringLiteral("The %1 holds a NUL byte (code 0) at character %2, which no text can hold; "
+                                       "save the file again as text")
+                            .arg(field)
+                            .arg(QString::fromUtf8(text.left(at)).size() + 1));
 }
 
 } // namespace TextEncoding

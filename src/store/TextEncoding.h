@@ -15,4 +15,9 @@ QString decode8Bit(const QByteArray& bytes);
 // The same text as UTF-8 bytes: unchanged when already valid UTF-8.
 QByteArray toUtf8(const QByteArray& bytes);
 
+// Throws EConvertError naming the field when a text read from outside holds
+// a NUL byte: no text column can store one, and a text file has none, so
+// it is refused rather than cut where the NUL stands.
+void refuseNulByte(const QByteArray& text, const QString& field);
+
 } // namespace TextEncoding

@@ -156,6 +156,8 @@ TEST_F(FullDiskTest, EveryWriteFailsWithAClearBoxLosesNothingAndWorksAgainOnceTh
         expectDiskFullBox("race");
         EXPECT_EQ(reports.size(), 1) << "the journal's failure is told once, not with every race";
 
+        // A handler that throws ends in the standard error box, as the
+        // application's event handling does it.
         ui.confirmAnswers << true;
         ui.openAnswers << QStringLiteral(VEXO_SAMPLES_DIR "/meet.csv");
         runGuarded([&] { main->btnImport->click(); });

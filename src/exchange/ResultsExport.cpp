@@ -1,6 +1,7 @@
 #include "exchange/ResultsExport.h"
 
 #include "store/DateTime.h"
+#include "store/ErrorReport.h"
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
@@ -102,19 +103,35 @@ QByteArray text(Query& query)
 
 } // namespace ResultsExport
 
+namespace {
+
+// A disk with no room for the file says so, and what to do.
+Exception notWritten(const QString& shown, const QString& lead, const QString& reason)
+{
+    if (meansDiskFull(reason))
+        return Exception(diskFullMessage(QStringLiteral("The results file %1 was not written").arg(shown), reason));
+    return Exception(lead.arg(shown, reason));
+}
+
+} // namespace
+
 void ExportResults(Query& query, const QString& path)
 {
     const QByteArray contents = ResultsExport::text(query);
 
     const QString shown = QDir::toNativeSeparators(path);
+    const QString cannotWrite = QStringLiteral("Cannot write the results file %1: %2");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw Exception(QStringLiteral("Cannot create the results file %1: %2").arg(shown, file.errorString()));
-    if (file.write(contents) != contents.size()) {
+        throw notWritten(shown, QStringLiteral("Cannot create the results file %1: %2"), file.errorString());
+    // Flushed before the commit: a write that only reached the file's buffer
+    // fails at the flush, and a commit after that would put an empty or
+    // partial file in place of the old one.
+    if (file.write(contents) != contents.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        throw Exception(QStringLiteral("Cannot write the results file %1: %2").arg(shown, reason));
+        throw notWritten(shown, cannotWrite, reason);
     }
     if (!file.commit())
-        throw Exception(QStringLiteral("Cannot write the results file %1: %2").arg(shown, file.errorString()));
+        throw notWritten(shown, cannotWrite, file.errorString());
 }

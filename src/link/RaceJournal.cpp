@@ -1,8 +1,13 @@
 #include "link/RaceJournal.h"
 
+#include "store/ErrorReport.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+
+#include <cerrno>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -48,12 +53,33 @@ void RaceJournal::refused(const QString& message)
 void RaceJournal::append(const QByteArray& bytes, bool toDisk)
 {
     // A journal that cannot be written must not cost a race: the text
-    // still goes to the database and the Coms page.
+    // still goes to the database and the Coms page. An entry the disk took
+    // only part of is cut off again, so that the journal holds whole
+    // entries and the next one begins on a line of its own.
     QFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        failed(file.errorString());
         return;
-    file.write(bytes);
-    file.flush();
-    if (toDisk)
-        ::fdatasync(file.handle());
+    }
+    const qint64 before = file.size();
+    if (file.write(bytes) != bytes.size() || (toDisk && ::fdatasync(file.handle()) != 0)) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                     : QString::fromLocal8Bit(std::strerror(errno));
+        file.resize(before);
+        failed(reason);
+        return;
+    }
+    m_failing = false;
+}
+
+void RaceJournal::failed(const QString& reason)
+{
+    // Told once, not with every race, until the journal is written again.
+    if (m_failing)
+        return;
+    m_failing = true;
+    const QString lead = QStringLiteral("The race journal %1 cannot be written, so races are not kept in it for "
+                                        "now; they are still stored in the database and shown on the Coms page")
+                             .arg(QDir::toNativeSeparators(m_fileName));
+    reportError(meansDiskFull(reason) ? diskFullMessage(lead, reason) : lead + QStringLiteral(": ") + reason);
 }

@@ -17,6 +17,10 @@
 // with the power; the outcome line is written as soon as it is known,
 // before any box is shown.
 //
+// A journal that cannot be written (a full disk) does not hold the race
+// back: the failure is reported once, through reportError, until a write
+// succeeds again, and an entry the disk took only part of is cut off.
+//
 // A journal past maxBytes is renamed to the older journal (VEXO_COMS.old.log,
 // replacing the one before) and a new one begun, so the two together never
 // take more than twice that.
@@ -37,6 +41,8 @@ public:
 
 private:
     void append(const QByteArray& bytes, bool toDisk);
+    void failed(const QString& reason);
 
     QString m_fileName;
+    bool m_failing = false;
 };

@@ -1,5 +1,6 @@
 #include "shell/IniFile.h"
 
+#include "store/ErrorReport.h"
 #include "store/Exception.h"
 #include "store/Miscl.h"
 
@@ -221,6 +222,14 @@ void IniFile::writeStrings(const QByteArray& section, const QList<IniEntry>& val
     // half way leaves the old settings in place.
     QSaveFile file(m_fileName);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    // Flushed before the commit: a write that only reached the file's buffer
+    // fails at the flush, and a commit after that would put an empty or
+    // partial file in place of the settings.
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() || !file.commit()) {
+        // A disk with no room for the file says so, and what to do.
+        const QString reason = file.errorString();
+        if (meansDiskFull(reason))
+            throw Exception(diskFullMessage(unableToWrite.message(), reason));
         throw unableToWrite;
+    }
 }

@@ -46,7 +46,8 @@ public:
     // Writes the keys of section in one pass over the file: a key already in
     // the section has its line replaced, a new key is added at the end of its
     // section, a new section at the end of the file. Throws Exception
-    // "Unable to write to <path>" when the file cannot be written; a value
+    // "Unable to write to <path>" when the file cannot be written (on a
+    // full disk followed by what to do), and leaves the file as it was; a value
     // holding a line break is refused, as it would end the key's line and
     // turn the rest of the value into lines of its own.
     void writeStrings(const QByteArray& section, const QList<IniEntry>& values);

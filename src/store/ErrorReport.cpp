@@ -2,6 +2,8 @@
 
 #include <QDebug>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -10,6 +12,9 @@ ErrorReporter& installedReporter()
     static ErrorReporter reporter;
     return reporter;
 }
+
+const char* const diskFullAdvice = ": the disk is full or cannot be written. Free some space on it (delete or move "
+                                   "files that are not needed), then try again; nothing stored before is lost.";
 } // namespace
 
 void setErrorReporter(ErrorReporter reporter)
@@ -23,4 +28,29 @@ void reportError(const QString& message)
         reporter(message);
     else
         qWarning().noquote() << message;
+}
+
+bool meansDiskFull(const QString& reason)
+{
+    // The engine's own texts, then the system's for ENOSPC, EDQUOT and
+    // EFBIG as a file reports them.
+    for (const char* text : {"database or disk is full", "disk I/O error"})
+        if (reason.contains(QLatin1String(text), Qt::CaseInsensitive))
+            return true;
+    for (const int code : {ENOSPC, EDQUOT, EFBIG})
+        if (reason.contains(QString::fromLocal8Bit(std::strerror(code)), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+QString diskFullMessage(const QString& lead, const QString& reason)
+{
+    return lead + QLatin1String(diskFullAdvice) + QStringLiteral("\n(") + reason + QLatin1Char(')');
+}
+
+QString explainDiskFull(const QString& lead, const QString& message)
+{
+    if (!meansDiskFull(message) || message.contains(QLatin1String(diskFullAdvice)))
+        return message;
+    return diskFullMessage(lead, message);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/ErrorReport.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,9 +35,18 @@ public:
 };
 
 // A failure reported by the database engine, carrying the engine's message.
+// A write that the disk did not take leads with what to do about it: the
+// engine's words alone ("disk I/O error") tell an official nothing.
 class EDatabaseError : public Exception {
 public:
-    using Exception::Exception;
+    explicit EDatabaseError(const QString& message)
+        : Exception(explainDiskFull(QStringLiteral("The database could not store this change"), message))
+    {
+    }
+    explicit EDatabaseError(const QByteArray& message)
+        : EDatabaseError(QString::fromUtf8(message))
+    {
+    }
 };
 
 // A filter expression or search pattern that cannot be read.

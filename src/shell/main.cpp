@@ -10,6 +10,8 @@
 #include <QIcon>
 #include <QMetaObject>
 
+#include <csignal>
+
 namespace {
 
 // The bib with its barcode: the desktop's icon theme has it when the
@@ -26,6 +28,11 @@ QIcon programIcon()
 
 int main(int argc, char** argv)
 {
+    // A write past the user's file-size limit (ulimit -f) would end the
+    // program by this signal in the middle of a backup copy or a commit;
+    // ignored, the write fails and the box says what was not written.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     Application app(argc, argv);
     Application::setApplicationName(QStringLiteral("VEXO Barcode System"));
     // The desktop groups the program's windows under its menu entry by these.

@@ -159,11 +159,19 @@ void deleteText(QByteArray& text, int start, int count)
     text.remove(start - 1, count);
 }
 
+QByteArray quotedValue(const QByteArray& text, const QByteArray& quote)
+{
+    constexpr qsizetype longestQuoted = 40;
+    if (text.size() <= longestQuoted)
+        return quote + text + quote;
+    return quote + text.left(longestQuoted) + "..." + quote + " (" + QByteArray::number(text.size()) + " characters)";
+}
+
 int toInteger(const QByteArray& text)
 {
     int value = 0;
     if (!readInteger(text, value))
-        throw EConvertError("''" + text + "'' is not a valid integer value");
+        throw EConvertError(quotedValue(text, "''") + " is not a valid integer value");
     return value;
 }
 
@@ -182,7 +190,7 @@ double toFloat(const QByteArray& text)
         if (ok && std::isfinite(value))
             return value;
     }
-    throw EConvertError("'" + text + "' is not a valid floating point value");
+    throw EConvertError(quotedValue(text) + " is not a valid floating point value");
 }
 
 QByteArray integerText(qint64 value)

@@ -25,6 +25,12 @@ int position(const QByteArray& piece, const QByteArray& text);
 // Removes up to count characters from start (1-based) on.
 void deleteText(QByteArray& text, int start, int count);
 
+// A value quoted for an error message. A value that runs on (a damaged
+// line, a pasted block) is quoted by its first 40 characters and its
+// length, so that the box stays one a person can read:
+// 'abc' or 'abcd...' (1048576 characters).
+QByteArray quotedValue(const QByteArray& text, const QByteArray& quote = "'");
+
 // Decimal integer with optional leading spaces and sign; $, x or 0x introduce
 // hexadecimal digits. Throws EConvertError "''%s'' is not a valid integer value".
 int toInteger(const QByteArray& text);

@@ -114,17 +114,15 @@ void RESULT::deleteAll(Query& query)
 
 double RESULT::parseTime(const QByteArray& text)
 {
-    // A time text is short; one that runs on (a damaged line) is quoted by
-    // its start and length, so that the box stays one a person can read.
-    constexpr qsizetype longestQuoted = 40;
+    // The pieces of a time are read one by one, and a refusal names the
+    // piece; a time that runs on (a damaged line) is named whole instead,
+    // by its start and length.
     try {
         return readTime(text);
     } catch (const EConvertError&) {
-        if (text.size() <= longestQuoted)
+        if (quotedValue(text) == "'" + text + "'")
             throw;
-        throw EConvertError(QStringLiteral("'%1...' (%2 characters) is not a valid floating point value")
-                                .arg(QString::fromUtf8(text.left(longestQuoted)))
-                                .arg(text.size()));
+        throw EConvertError(quotedValue(text) + " is not a valid floating point value");
     }
 }
 

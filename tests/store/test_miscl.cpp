@@ -101,6 +101,15 @@ TEST(MisclToInteger, RefusedFormsNameTheTextBetweenDoubledApostrophes)
         EXPECT_EQ(toIntegerOrDefault(t), 0) << text;
     }
     EXPECT_EQ(toIntegerOrDefault("9B", 7), 7);
+
+    // A number that runs on (a damaged line, a pasted block) is named by its
+    // start and length, in a box a person can read.
+    const QByteArray runsOn = QByteArray(40, '1') + QByteArray(1 << 20, '2');
+    const QString start = QString(40, QLatin1Char('1'));
+    EXPECT_EQ(conversionError([&] { toInteger(runsOn); }),
+              QStringLiteral("''%1...'' (%2 characters) is not a valid integer value").arg(start).arg(runsOn.size()));
+    EXPECT_EQ(conversionError([&] { toFloat(runsOn); }),
+              QStringLiteral("'%1...' (%2 characters) is not a valid floating point value").arg(start).arg(runsOn.size()));
 }
 
 TEST(MisclToFloat, AcceptedAndRefused)

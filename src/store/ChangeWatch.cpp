@@ -20,8 +20,9 @@ ChangeWatch::Mark markForEngine(const Database& database)
 
 } // namespace
 
-ChangeWatch::ChangeWatch(Database& database, Mark mark)
-    : m_database(database)
+ChangeWatch::ChangeWatch(Database& database, Mark mark, QObject* parent)
+    : QObject(parent)
+    , m_database(database)
     , m_mark(mark == Mark::ForEngine ? markForEngine(database) : mark)
     , m_seen(read())
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QVariantList>
 
 class Database;
@@ -7,7 +8,7 @@ class Database;
 // Tells a station whether another station has stored anything in the
 // tables since it last asked: cheap enough to ask every second, so that a
 // window re-reads its rows only when there is something new to show.
-class ChangeWatch {
+class ChangeWatch : public QObject {
 public:
     // How a change is seen. EngineCounter asks the engine for its count of
     // commits by other connections: a single number, whatever the tables
@@ -16,7 +17,7 @@ public:
     // for an engine that keeps no such counter.
     enum class Mark { ForEngine, EngineCounter, TableMarks };
 
-    explicit ChangeWatch(Database& database, Mark mark = Mark::ForEngine);
+    explicit ChangeWatch(Database& database, Mark mark = Mark::ForEngine, QObject* parent = nullptr);
 
     // True when another station stored something since the last call (or
     // since the watch was made). Throws EDatabaseError when the engine

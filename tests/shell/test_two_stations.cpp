@@ -92,6 +92,21 @@ TEST_F(TwoStations, EachSeesTheOthersRacesAndScansAndNeitherOverwritesTheOther)
     EXPECT_EQ(details->resultTable().RecNo(), 3);
     EXPECT_EQ(details->resultDBGrid->selectedField(), "athlete_number");
 
+    // A scan being typed at A is not disturbed by B's next one: A's rows
+    // are read again once its scan is stored.
+    QApplication::setActiveWindow(details);
+    details->resultDBGrid->setFocus();
+    typeKeys(details->resultDBGrid, QStringLiteral("31"));
+    EXPECT_EQ(ask(QStringLiteral("scan %1 206").arg(key)), "206"); // B corrects its own scan
+    main->watchOtherStations();
+    EXPECT_TRUE(details->resultDBGrid->isEditing());
+    EXPECT_EQ(shownIn(details->resultDBGrid, 0, "athlete_number"), "205");
+    pressKey(details->resultDBGrid, Qt::Key_Return);
+    main->watchOtherStations();
+    EXPECT_EQ(shownIn(details->resultDBGrid, 0, "athlete_number"), "206");
+    EXPECT_EQ(shownIn(details->resultDBGrid, 3, "athlete_number"), "31");
+    EXPECT_EQ(details->resultTable().RecNo(), 4);
+
     // Both change the first race's event: B first. A's change is refused
     // with the reason, and A's grid shows B's event.
     details->hide();

@@ -131,7 +131,12 @@ void RACE::readMultiLineHeader(QByteArray& text, Query& query)
 QByteArray RACE::mapEvent(Query& query, const QByteArray& code)
 {
     EVENT found;
-    return found.lookup(query, code) ? found.event : code;
+    const bool mapped = found.lookup(query, code);
+    // A lookup left open would keep this station reading the tables as they
+    // were then: the race's insert, in the transaction that follows, would
+    // be refused once another station has stored anything meanwhile.
+    query.Close();
+    return mapped ? found.event : code;
 }
 
 void RACE::store(Query& query)

@@ -3,6 +3,7 @@
 #include "store/ChangeWatch.h"
 #include "store/DataSet.h"
 #include "store/Exception.h"
+#include "store/Race.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -106,6 +107,20 @@ TEST_F(TwoConnections, WatchSeesWhatAnotherStationStoresAndNothingElse)
         EXPECT_TRUE(watch.changedElsewhere());
         EXPECT_FALSE(watch.changedElsewhere());
     }
+}
+
+TEST_F(TwoConnections, RaceReadWhileAnotherStationStoresIsStillStored)
+{
+    // The event lookup of this station's race, then the other station's
+    // commit, then this station's store, as the program stores a race.
+    exec("INSERT INTO event (event, tg_event) VALUES ('100 Metres', '100M')");
+    QByteArray text = "10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,";
+    RACE race;
+    bool singleLine = false;
+    race.parse(text, singleLine, *query);
+    atOther("INSERT INTO races (race_id_pk, completed) VALUES (1, 0)");
+    db->inTransaction([&] { race.store(*query); });
+    EXPECT_EQ(scalar("SELECT event FROM races WHERE race_id_pk <> 1").toString(), QStringLiteral("100 Metres"));
 }
 
 } // namespace

@@ -6,13 +6,15 @@
 #include "store/DataSet.h"
 #include "store/Race.h"
 
+#include <QFile>
 #include <QProcess>
 
 namespace {
 
 // Two stations on one meet: this test's windows are station A, and a
 // second process of the program (station_peer) is station B. The meet's
-// database is the fixture's folder; B is pointed at the same one.
+// database is the fixture's: B is given the same folder and a copy of A's
+// settings, so that both reach the same tables whatever engine A uses.
 class TwoStations : public MainFormFixture {
 protected:
     void SetUp() override
@@ -21,6 +23,7 @@ protected:
         // A looks at what B stores when the test says so.
         main->changeTimer->stop();
         ASSERT_TRUE(peerSettings.isValid());
+        ASSERT_TRUE(QFile::copy(places.settingsFile, peerSettings.filePath("VEXO_BARCODE.ini")));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         stationB.setProcessEnvironment(environment);

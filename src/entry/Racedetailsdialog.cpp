@@ -363,6 +363,21 @@ void TRaceDetailsForm::storePendingEdit()
         m_resultTable->CheckBrowseMode();
 }
 
+void TRaceDetailsForm::catchUpWithOtherStations()
+{
+    DataSet& results = *m_resultTable;
+    // A hidden window reads its rows afresh when it opens for a race.
+    if (!isVisible() || !results.Active()) {
+        m_behind = false;
+        return;
+    }
+    // Digits of a scan being typed, or a row not yet stored, wait.
+    if (!m_behind || resultDBGrid->isEditing() || results.state() != DataSet::State::Browse)
+        return;
+    keepSelectedColumn([&] { results.Refresh(); });
+    m_behind = false;
+}
+
 void TRaceDetailsForm::resultDBGridKeyDown(int& key, Qt::KeyboardModifiers)
 {
     if (key != Qt::Key_Tab)

@@ -65,6 +65,12 @@ public:
 
     DataSet& resultTable() { return *m_resultTable; }
 
+    // Another station stored something: the results on show are read again
+    // by catchUpWithOtherStations as soon as no scan or edit is in progress
+    // here, keeping the current row and column.
+    void resultsChangedElsewhere() { m_behind = true; }
+    void catchUpWithOtherStations();
+
     // Called after Completed has marked the race, for the main window to
     // re-read its races.
     std::function<void()> racesChanged;
@@ -122,4 +128,5 @@ private:
     TTimedErrorForm* m_timedError = nullptr;
     TathleteSelectForm* m_athleteSelect = nullptr;
     std::unique_ptr<DataSet> m_resultTable;
+    bool m_behind = false;
 };

@@ -91,6 +91,7 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
     buildWindow();
     bindGrids();
     connectTimerUnitLinks();
+    startWatchingOtherStations();
 }
 
 TMainForm::~TMainForm()

@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 
+class ChangeWatch;
 class DataGrid;
 class DataSet;
 class Database;
@@ -174,6 +175,13 @@ public:
     void btnComsSetupBClick();
     void cbDualComPortsClick();
 
+    // Shows what other stations on the meet stored: when the watch saw a
+    // change, each page, and the race details window, reads its rows again
+    // as soon as no edit is open in it, keeping its current row. Run every
+    // second by changeTimer.
+    void watchOtherStations();
+    QTimer* changeTimer = nullptr;
+
     // The text of the race template that "Add New Race" stores.
     static const QByteArray raceTemplate;
     // "Race 999 - U99  100M, 09/12/2026, 10:35" for the race of the
@@ -206,10 +214,17 @@ private:
     // Ends the row in editing of every table of every window (posts it, or
     // raises the post's failure).
     void endPendingEdits();
+    void startWatchingOtherStations();
+    // Reads the page's rows again unless an edit is open in it; false when
+    // it has to wait.
+    bool catchUpWithOtherStations(DataSet& table, DataGrid& grid);
 
     bool m_shownOnce = false;
     // The clock the framing of both ports reads.
     QElapsedTimer m_rxClock;
     // Race texts complete and not yet processed, with their source.
     QList<std::pair<QByteArray, QString>> m_waitingTexts;
+    ChangeWatch* m_changeWatch = nullptr;
+    // The pages that have not yet shown what other stations stored.
+    QList<DataSet*> m_pagesBehind;
 };

@@ -15,6 +15,18 @@
 //   with its edits, the cursor stays, so that the official can correct or
 //   cancel it. An UPDATE that does not change exactly one row fails so: the
 //   row was deleted, or its table emptied, since it was read.
+// - Several stations edit the same tables. A post never overwrites what
+//   another station stored meanwhile: the UPDATE changes the row only while
+//   the fields it sets still hold what was read, a DELETE only while every
+//   field does. When the row is there but holds something else, the post is
+//   refused, the edit dropped and the row read again, so that the grid
+//   shows what the other station stored and the official decides afresh.
+//   Date-times are not compared: files of earlier releases hold them in
+//   more than one form, and a row that never compares equal could never be
+//   changed again.
+//
+// While a row is in editing, m_editRow holds the row as edited followed by
+// the row as it was read, which the post compares with the stored row.
 
 #include "store/DataSet.h"
 
@@ -34,6 +46,38 @@ QString textOf(const QVariant& v)
     if (v.metaType().id() == QMetaType::QByteArray)
         return QString::fromUtf8(v.toByteArray());
     return v.toString();
+}
+
+const QString changedElsewhere = QStringLiteral(
+    "This row was changed at another station since it was read, and your change was not stored. The grid now "
+    "shows the row as it is stored; enter your change again if it is still wanted.");
+
+bool isStored(Database& database, const TableDef& table, qint64 key)
+{
+    QSqlQuery q(database.connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?")
+                       .arg(SqlDialect::rowIdentity(table), SqlDialect::quoteName(table.name))))
+        throw EDatabaseError(q.lastError().text());
+    q.addBindValue(key);
+    if (!q.exec())
+        throw EDatabaseError(q.lastError().text());
+    return q.next();
+}
+
+// The condition that a stored field still holds the value read, written
+// apart for null, which no engine compares equal to anything.
+void requireUnchanged(const DataSetField& field, const QVariant& read, QStringList& where, QVariantList& values)
+{
+    if (field.kind == FieldKind::DateTime)
+        return;
+    const QString name = SqlDialect::quoteName(field.name);
+    if (read.isNull()) {
+        where << name + QStringLiteral(" IS NULL");
+    } else {
+        where << name + QStringLiteral(" = ?");
+        values << SqlDialect::toStorage(field.kind, read);
+    }
 }
 
 } // namespace
@@ -57,7 +101,8 @@ void DataSet::Edit()
         Append();
         return;
     }
-    m_editRow = fetch(m_current);
+    const Row read = fetch(m_current);
+    m_editRow = read + read;
     m_changed.clear();
     setState(State::Edit);
 }
@@ -151,20 +196,34 @@ void DataSet::postEdit()
     QStringList sets;
     for (int f : m_changed)
         sets << SqlDialect::quoteName(m_fields[f].name) + QStringLiteral(" = ?");
+    QStringList where{SqlDialect::rowIdentity(m_table) + QStringLiteral(" = ?")};
+    QVariantList whereValues{m_keys[m_current]};
+    const qsizetype readAt = m_fields.size();
+    for (int f : m_changed)
+        requireUnchanged(m_fields[f], m_editRow.value(readAt + f), where, whereValues);
     QSqlQuery q(m_database.connection());
-    if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+    if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                        .arg(SqlDialect::quoteName(m_table.name), sets.join(QStringLiteral(", ")),
-                            SqlDialect::rowIdentity(m_table))))
+                            where.join(QStringLiteral(" AND ")))))
         throw EDatabaseError(q.lastError().text());
     for (int f : m_changed)
         q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
-    q.addBindValue(m_keys[m_current]);
+    for (const QVariant& v : whereValues)
+        q.addBindValue(v);
     execOrThrow(q);
     // The identity is the table's primary key: one row at most matches.
-    if (q.numRowsAffected() != 1)
+    if (q.numRowsAffected() != 1) {
+        if (isStored(m_database, m_table, m_keys[m_current])) {
+            Cancel();
+            m_cache.remove(m_keys[m_current]); // read again for the grid
+            emit rowChanged(m_current);
+            throw EDatabaseError(changedElsewhere);
+        }
         throw EDatabaseError(QStringLiteral("Row was changed or deleted since it was read"));
+    }
     m_cache.remove(m_keys[m_current]);
 }
+
 
 void DataSet::postInsert()
 {
@@ -256,13 +315,26 @@ void DataSet::Delete()
     // Deleting the row in editing drops its edits.
     if (m_state == State::Edit)
         Cancel();
-    QSqlQuery q(m_database.connection());
-    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                       .arg(SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity(m_table))))
-        throw EDatabaseError(q.lastError().text());
     const int row = m_current;
-    q.addBindValue(m_keys[row]);
+    QStringList where{SqlDialect::rowIdentity(m_table) + QStringLiteral(" = ?")};
+    QVariantList whereValues{m_keys[row]};
+    const Row read = fetch(row);
+    for (int f = 0; f < m_fields.size(); ++f)
+        if (!m_fields[f].lookup && m_fields[f].kind != FieldKind::AutoIncrement)
+            requireUnchanged(m_fields[f], read.value(f), where, whereValues);
+    QSqlQuery q(m_database.connection());
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
+                       .arg(SqlDialect::quoteName(m_table.name), where.join(QStringLiteral(" AND ")))))
+        throw EDatabaseError(q.lastError().text());
+    for (const QVariant& v : whereValues)
+        q.addBindValue(v);
     execOrThrow(q);
+    // A row deleted meanwhile at another station is gone either way.
+    if (q.numRowsAffected() == 0 && isStored(m_database, m_table, m_keys[row])) {
+        m_cache.remove(m_keys[row]); // read again for the grid
+        emit rowChanged(row);
+        throw EDatabaseError(changedElsewhere);
+    }
     m_cache.remove(m_keys[row]);
     m_keys.removeAt(row);
     emit rowRemoved(row);

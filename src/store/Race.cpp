@@ -1,10 +1,16 @@
 #include "store/Race.h"
 
+#include "store/Database.h"
 #include "store/DateTime.h"
+#include "store/Dialect.h"
 #include "store/Event.h"
+#include "store/Exception.h"
 #include "store/Field.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <cmath>
 
@@ -35,18 +41,18 @@ QByteArray genderOf(char letter)
 // from races arriving in a burst, not from the ten-day cycle starting again.
 constexpr qint32 keysInAMinute = 6944;
 
-// A key is taken while a race holds it, and also while places still carry
-// it: deleting a race leaves its places behind, and a new race under the
-// same key would show and export them as its own.
-bool keyTaken(Query& query, qint32 key)
+// How many keys after the clock's one a race may move on before the store
+// gives up: far more than stations can store within one clock step.
+constexpr int keysToTry = 1000;
+
+// Runs the query's insert and tells how many rows it stored.
+int rowsInserted(Query& query)
 {
-    const QByteArray k = integerText(key);
-    query.setSQL("select [race_id_pk] from races where [race_id_pk] = " + k
-                 + " union all select [race_id_pk] from result where [race_id_pk] = " + k);
-    query.Open();
-    const bool taken = !query.Eof();
     query.Close();
-    return taken;
+    QSqlQuery insert(query.database().connection());
+    if (!insert.exec(SqlDialect::translate(query.SQL())))
+        throw EDatabaseError(insert.lastError().text());
+    return insert.numRowsAffected();
 }
 
 } // namespace
@@ -67,13 +73,11 @@ bool RACE::parse(QByteArray& text, bool& singleLine, Query& query)
     if (key == lastKey)
         ++key;
     // Races that come faster than the clock's steps (a timer unit sending
-    // its memory again), a clock set back, or a restart within the same
-    // step would otherwise be handed a key that is taken, and the race
-    // would be refused and lost: go on to the next free key.
+    // its memory again) go on after the last key at once; a key that is
+    // still taken (a clock set back, a restart within the same step,
+    // another station) is passed over by store.
     if (key < lastKey && lastKey - key < keysInAMinute)
         key = lastKey + 1;
-    while (keyTaken(query, key))
-        ++key;
     read.race_id_pk = key;
 
     lastKey = key;
@@ -127,18 +131,43 @@ void RACE::readMultiLineHeader(QByteArray& text, Query& query)
 QByteArray RACE::mapEvent(Query& query, const QByteArray& code)
 {
     EVENT found;
-    return found.lookup(query, code) ? found.event : code;
+    const bool mapped = found.lookup(query, code);
+    // A lookup left open would keep this station reading the tables as they
+    // were then: the race's insert, in the transaction that follows, would
+    // be refused once another station has stored anything meanwhile.
+    query.Close();
+    return mapped ? found.event : code;
 }
 
-void RACE::store(Query& query) const
+void RACE::store(Query& query)
 {
+    // Every station draws keys from its own clock, so two of them can draw
+    // the same one. The insert itself tests the key, in one statement: the
+    // engine lets one station's insert through and turns the other's into
+    // no row, which then moves on to the next key; no station reads a key
+    // as free and then finds it taken. A key is also taken while places
+    // still carry it: deleting a race leaves its places behind, and a new
+    // race under the same key would show and export them as its own.
     const QByteArray when = DayCount::toDateTime(datetime).toString(QStringLiteral("yyyy/MM/dd HH:mm")).toUtf8();
-    query.setSQL("insert into races ([race_id_pk],[number],[datetime],[event],[completed],[age],[gender],[heat],"
-                 "[hf],[mode]) values ("
-                 + integerText(race_id_pk) + "," + integerText(number) + ",#" + when + "#,'" + sqlText(event)
-                 + "',0," + integerText(age) + ",'" + sqlText(gender) + "'," + integerText(heat) + ",'"
-                 + sqlText(hf) + "','" + sqlText(mode) + "')");
-    query.ExecSQL();
+    const QByteArray values = "," + integerText(number) + ",#" + when + "#,'" + sqlText(event) + "',0,"
+        + integerText(age) + ",'" + sqlText(gender) + "'," + integerText(heat) + ",'" + sqlText(hf) + "','"
+        + sqlText(mode) + "'";
+    for (qint32 key = race_id_pk, tried = 0; tried < keysToTry; ++key, ++tried) {
+        const QByteArray k = integerText(key);
+        query.setSQL("insert into races ([race_id_pk],[number],[datetime],[event],[completed],[age],[gender],"
+                     "[heat],[hf],[mode]) select "
+                     + k + values + " where not exists (select [race_id_pk] from result where [race_id_pk] = " + k
+                     + ") on conflict do nothing");
+        if (rowsInserted(query) == 1) {
+            if (key != race_id_pk)
+                lastKey = key; // the next race of this station starts after it
+            race_id_pk = key;
+            return;
+        }
+    }
+    throw EDatabaseError(QStringLiteral("No free race key was found from %1 to %2: the race was not stored")
+                             .arg(race_id_pk)
+                             .arg(qint64(race_id_pk) + keysToTry - 1));
 }
 
 bool RACE::fromDataSet(const FieldSource& row)

@@ -28,15 +28,17 @@ public:
     bool completed = false;
 
     // Reads the header of a race text, stamps it with the clock and draws a
-    // new key from it, one that no race and no stored place holds. The text is left holding the results part, and singleLine
+    // new key from it. The text is left holding the results part, and singleLine
     // tells which form it was. The timer unit's event code is mapped through
     // the `event` table. Throws EConvertError for a race number or age that
     // is not a number, EDatabaseError when the lookup fails; then the text,
     // the record and the last key are unchanged. Returns true.
     bool parse(QByteArray& text, bool& singleLine, Query& query);
 
-    // Inserts the race. A key already present is refused (EDatabaseError).
-    void store(Query& query) const;
+    // Inserts the race under the first free key from race_id_pk on, one
+    // that no race and no stored place holds, even while other stations
+    // store races into the same tables, and keeps that key in race_id_pk.
+    void store(Query& query);
 
     // Fills the record from a `races` row; mode, hf and heat stay as they
     // are. Returns true.

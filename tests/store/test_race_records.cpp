@@ -291,15 +291,22 @@ TEST_F(RaceRecords, KeysCountStepsOf864MillisecondsAndNeverRepeatAtOnce)
     EXPECT_EQ(scalar("select count(distinct race_id_pk) from result").toInt(), 3);
 }
 
-TEST_F(RaceRecords, RaceStoredTwiceIsRefusedByItsKey)
+TEST_F(RaceRecords, RaceWhoseKeyIsTakenMeanwhileMovesOnToTheNextFreeKey)
 {
+    // Another station stores under the key drawn here, and under the next
+    // one, between this station's reading and storing of its race.
     QByteArray text = addNewRaceTemplate;
     RACE race;
     bool singleLine = false;
     race.parse(text, singleLine, *query);
+    const qint32 drawn = race.race_id_pk;
+    exec("insert into races ([race_id_pk],[completed]) values (" + QByteArray::number(drawn) + ",0)");
+    exec("insert into result ([race_id_pk]) values (" + QByteArray::number(drawn + 1) + ")");
     race.store(*query);
-    EXPECT_THROW(race.store(*query), EDatabaseError);
-    EXPECT_EQ(count("races"), 1);
+    EXPECT_EQ(race.race_id_pk, drawn + 2);
+    EXPECT_EQ(RACE::lastRaceId(), drawn + 2);
+    EXPECT_EQ(rows("select race_id_pk, coalesce(number, 0) from races order by race_id_pk"),
+              (QList<QVariantList>{{drawn, 0}, {drawn + 2, 999}}));
 }
 
 TEST_F(RaceRecords, CompletedRaceReadsBackFromARow)

@@ -1,0 +1,67 @@
+#include "store/ChangeWatch.h"
+
+#include "store/Database.h"
+#include "store/Exception.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+// The one place where the engines differ: SQLite counts the commits of
+// other connections to its file; any other engine is watched through the
+// tables themselves.
+ChangeWatch::Mark markForEngine(const Database& database)
+{
+    return database.connection().driverName() == QLatin1String("QSQLITE") ? ChangeWatch::Mark::EngineCounter
+                                                                         : ChangeWatch::Mark::TableMarks;
+}
+
+} // namespace
+
+ChangeWatch::ChangeWatch(Database& database, Mark mark, QObject* parent)
+    : QObject(parent)
+    , m_database(database)
+    , m_mark(mark == Mark::ForEngine ? markForEngine(database) : mark)
+    , m_seen(read())
+{
+}
+
+bool ChangeWatch::changedElsewhere()
+{
+    QVariantList now = read();
+    if (now == m_seen)
+        return false;
+    m_seen = std::move(now);
+    return true;
+}
+
+QVariantList ChangeWatch::read() const
+{
+    QSqlQuery q(m_database.connection());
+    q.setForwardOnly(true);
+    bool done = false;
+    if (m_mark == Mark::EngineCounter) {
+        done = q.exec(QStringLiteral("PRAGMA data_version"));
+    } else {
+        // Races stored or deleted move the count and the highest key, a race
+        // completed the count of completed ones; results added move their
+        // count and highest identity, a scan the sum of athlete numbers.
+        done = q.prepare(QStringLiteral(
+                   "SELECT (SELECT COUNT(*) FROM races), (SELECT MAX(race_id_pk) FROM races), "
+                   "(SELECT COUNT(*) FROM races WHERE completed = ?), (SELECT COUNT(*) FROM result), "
+                   "(SELECT MAX(result_id_pk) FROM result), (SELECT SUM(athlete_number) FROM result)"));
+        if (done) {
+            q.addBindValue(true);
+            done = q.exec();
+        }
+    }
+    if (!done || !q.next())
+        throw EDatabaseError(QStringLiteral("Cannot tell whether another station stored anything: %1")
+                                 .arg(q.lastError().text()));
+    QVariantList values;
+    for (int i = 0; i < q.record().count(); ++i)
+        values << q.value(i);
+    return values;
+}

@@ -1,0 +1,126 @@
+#include "StoreFixture.h"
+
+#include "store/ChangeWatch.h"
+#include "store/DataSet.h"
+#include "store/Exception.h"
+#include "store/Race.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+// Two stations on one meet: this test's connection and another one to the
+// same tables, as a second copy of the program has.
+class TwoConnections : public StoreFixture {
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        other = std::make_unique<Database>(dir.path(), QStringLiteral("other station"));
+        atOther("INSERT INTO result (race_id_pk, place, value, lane) VALUES (7, '1', 12.5, 'B01')");
+        atOther("INSERT INTO result (race_id_pk, place, value, lane) VALUES (7, '2', 13.0, 'B02')");
+    }
+    void TearDown() override
+    {
+        other.reset();
+        StoreFixture::TearDown();
+    }
+
+    void atOther(const QString& statement)
+    {
+        QSqlQuery q(other->connection());
+        ASSERT_TRUE(q.exec(statement)) << statement.toStdString() << q.lastError().text().toStdString();
+    }
+
+    static QString failureOf(const std::function<void()>& post)
+    {
+        try {
+            post();
+        } catch (const EDatabaseError& e) {
+            return e.message();
+        }
+        return QStringLiteral("<stored>");
+    }
+
+    std::unique_ptr<Database> other;
+};
+
+const QString changedElsewhere = QStringLiteral(
+    "This row was changed at another station since it was read, and your change was not stored. The grid now "
+    "shows the row as it is stored; enter your change again if it is still wanted.");
+
+TEST_F(TwoConnections, PostOverAChangeMadeAtAnotherStationIsRefusedAndShowsTheStoredRow)
+{
+    DataSet results(*db, "result");
+    results.setIndexName("PrimaryKey");
+    results.Open();
+    ASSERT_TRUE(results.FieldByName("athlete_number").IsNull());
+
+    // Both scan into place 1: the other station first.
+    atOther("UPDATE result SET athlete_number = 101 WHERE place = '1'");
+    results.setFieldValue("athlete_number", 205);
+    EXPECT_EQ(failureOf([&] { results.Next(); }), changedElsewhere);
+    EXPECT_EQ(results.state(), DataSet::State::Browse);
+    EXPECT_EQ(results.RecNo(), 0);
+    EXPECT_EQ(results.FieldByName("athlete_number").AsInteger(), 101) << "the grid shows the stored number";
+
+    // Entered again over what is now shown, it is stored.
+    results.setFieldValue("athlete_number", 205);
+    results.Next();
+    // A field the other station did not touch is no conflict: its change
+    // to place 2's number stays, and so does this station's time.
+    atOther("UPDATE result SET athlete_number = 102 WHERE place = '2'");
+    results.setFieldValue("value", 12.75);
+    results.Post();
+    EXPECT_EQ(rows("SELECT athlete_number, value FROM result ORDER BY place"),
+              (QList<QVariantList>{{205, 12.5}, {102, 12.75}}));
+
+    // A delete is refused when any field of the row changed meanwhile, and
+    // a row the other station deleted meanwhile is simply gone.
+    ASSERT_EQ(results.FieldByName("lane").AsString(), QByteArray("B02")); // as the grid shows it
+    atOther("UPDATE result SET lane = 'B09' WHERE place = '2'");
+    EXPECT_EQ(failureOf([&] { results.Delete(); }), changedElsewhere);
+    EXPECT_EQ(results.FieldByName("lane").AsString(), QByteArray("B09"));
+    EXPECT_EQ(count("result"), 2);
+    results.Delete();
+    atOther("DELETE FROM result");
+    results.Delete();
+    EXPECT_EQ(count("result"), 0);
+    EXPECT_TRUE(results.IsEmpty());
+}
+
+TEST_F(TwoConnections, WatchSeesWhatAnotherStationStoresAndNothingElse)
+{
+    for (const ChangeWatch::Mark mark : {ChangeWatch::Mark::ForEngine, ChangeWatch::Mark::TableMarks}) {
+        ChangeWatch watch(*db, mark);
+        EXPECT_FALSE(watch.changedElsewhere());
+        atOther("INSERT INTO races (race_id_pk, completed) VALUES (40, 0)");
+        EXPECT_TRUE(watch.changedElsewhere()) << "a race stored";
+        EXPECT_FALSE(watch.changedElsewhere()) << "seen once";
+        atOther("UPDATE result SET athlete_number = 101 WHERE place = '1'");
+        EXPECT_TRUE(watch.changedElsewhere()) << "a scan";
+        atOther("UPDATE races SET completed = 1 WHERE race_id_pk = 40");
+        EXPECT_TRUE(watch.changedElsewhere()) << "a race completed";
+        atOther("DELETE FROM races");
+        atOther("UPDATE result SET athlete_number = NULL");
+        EXPECT_TRUE(watch.changedElsewhere());
+        EXPECT_FALSE(watch.changedElsewhere());
+    }
+}
+
+TEST_F(TwoConnections, RaceReadWhileAnotherStationStoresIsStillStored)
+{
+    // The event lookup of this station's race, then the other station's
+    // commit, then this station's store, as the program stores a race.
+    exec("INSERT INTO event (event, tg_event) VALUES ('100 Metres', '100M')");
+    QByteArray text = "10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,";
+    RACE race;
+    bool singleLine = false;
+    race.parse(text, singleLine, *query);
+    atOther("INSERT INTO races (race_id_pk, completed) VALUES (1, 0)");
+    db->inTransaction([&] { race.store(*query); });
+    EXPECT_EQ(scalar("SELECT event FROM races WHERE race_id_pk <> 1").toString(), QStringLiteral("100 Metres"));
+}
+
+} // namespace

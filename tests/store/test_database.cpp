@@ -13,10 +13,19 @@
 
 namespace {
 
+// The tables or indexes of the database, by name. PostgreSQL's own keys of
+// the hidden row identities (athletes_pkey and the like) are left out.
 QStringList names(QSqlDatabase db, const QString& type)
 {
     QSqlQuery q(db);
-    q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = '%1' AND name NOT LIKE 'sqlite_%' ORDER BY name").arg(type));
+    if (SqlDialect::engineOf(db) == SqlEngine::PostgreSQL)
+        q.exec(type == u"table"
+                   ? QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = 'public' "
+                                    "ORDER BY tablename COLLATE \"C\"")
+                   : QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = 'public' "
+                                    "AND indexname NOT LIKE '%\\_pkey' ORDER BY indexname COLLATE \"C\""));
+    else
+        q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = '%1' AND name NOT LIKE 'sqlite_%' ORDER BY name").arg(type));
     QStringList out;
     while (q.next())
         out << q.value(0).toString();
@@ -38,7 +47,7 @@ using DatabaseTest = StoreFixture;
 
 TEST_F(DatabaseTest, NewFileHoldsTheSixTablesAndTheirNamedIndexes)
 {
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("VEXO_ACC.db"))));
+    EXPECT_EQ(QFile::exists(dir.filePath(QStringLiteral("VEXO_ACC.db"))), !onServer());
     EXPECT_EQ(names(db->connection(), QStringLiteral("table")),
               (QStringList{QStringLiteral("athletes"), QStringLiteral("event"), QStringLiteral("pb"),
                            QStringLiteral("races"), QStringLiteral("record"), QStringLiteral("result")}));
@@ -48,7 +57,9 @@ TEST_F(DatabaseTest, NewFileHoldsTheSixTablesAndTheirNamedIndexes)
                            QStringLiteral("races_PrimaryKey"), QStringLiteral("races_number"),
                            QStringLiteral("result_Lane"), QStringLiteral("result_PrimaryKey"),
                            QStringLiteral("result_Reference"), QStringLiteral("result_Value")}));
-    EXPECT_EQ(scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+    if (!onServer()) {
+        EXPECT_EQ(scalar("PRAGMA journal_mode").toString(), QStringLiteral("wal"));
+    }
 }
 
 TEST_F(DatabaseTest, EngineAssignsResultKeysAndRequiresCompleted)
@@ -60,7 +71,8 @@ TEST_F(DatabaseTest, EngineAssignsResultKeysAndRequiresCompleted)
 
     QString error;
     EXPECT_FALSE(run(c, QStringLiteral("INSERT INTO races (race_id_pk) VALUES (5)"), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("NOT NULL"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("null"), Qt::CaseInsensitive) && error.contains(QStringLiteral("completed")))
+        << error.toStdString();
 }
 
 TEST_F(DatabaseTest, UniquePrimaryKeysRefuseDuplicates)

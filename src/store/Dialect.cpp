@@ -89,6 +89,17 @@ bool translateBracketName(const QString& sql, qsizetype& i, QString& out)
     return true;
 }
 
+int digitsAt(const QString& text, int from, int count)
+{
+    int n = 0;
+    for (int i = from; i < from + count; ++i) {
+        if (text[i] < u'0' || text[i] > u'9')
+            return -1;
+        n = n * 10 + (text[i].unicode() - '0');
+    }
+    return n;
+}
+
 bool translateDistinctRow(const QString& sql, qsizetype& i)
 {
     static const QRegularExpression word(QStringLiteral("\\GDISTINCTROW\\b\\s*"),
@@ -241,15 +252,19 @@ bool failureAbortsTransaction(SqlEngine engine)
     return engine == SqlEngine::PostgreSQL;
 }
 
-QString inSavepoint(const QString& name, const QString& statement)
+QString savepoint()
 {
-    // One text, so that the savepoint costs no trip of its own to the server.
-    return QStringLiteral("SAVEPOINT %1; %2; RELEASE SAVEPOINT %1").arg(name, statement);
+    return QStringLiteral("SAVEPOINT vexo_statement");
 }
 
-QString undoSavepoint(const QString& name)
+QString releaseSavepoint()
 {
-    return QStringLiteral("ROLLBACK TO SAVEPOINT %1; RELEASE SAVEPOINT %1").arg(name);
+    return QStringLiteral("RELEASE SAVEPOINT vexo_statement");
+}
+
+QString undoSavepoint()
+{
+    return QStringLiteral("ROLLBACK TO SAVEPOINT vexo_statement");
 }
 
 QVariant toStorage(FieldKind kind, const QVariant& value)
@@ -305,6 +320,21 @@ double dayCountFromStorage(const QVariant& stored)
 QString dayCountToStorage(double days)
 {
     return DayCount::toDateTime(days).toString(QLatin1String(storageFormat));
+}
+
+bool appendStoredDate(QByteArray& out, const QVariant& stored)
+{
+    if (stored.metaType().id() != QMetaType::QString)
+        return false;
+    const QString text = stored.toString();
+    if (text.size() < 10 || text[4] != u'-' || text[7] != u'-' || (text.size() > 10 && text[10] != u' ')
+        || !QDate::isValid(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2)))
+        return false;
+    char date[10];
+    for (int i = 0; i < 10; ++i)
+        date[i] = char(text[i].unicode());
+    out.append(date, 10);
+    return true;
 }
 
 QString rowIdentity(const TableDef& table)

@@ -72,11 +72,12 @@ QString translate(const QByteArray& statement);
 
 // Whether a failed statement ends the transaction it ran in.
 bool failureAbortsTransaction(SqlEngine engine);
-// A statement run inside the savepoint `name`, released when it succeeds,
-// as one text; undoSavepoint rolls the savepoint back after it failed,
-// leaving the transaction as it was before the statement.
-QString inSavepoint(const QString& name, const QString& statement);
-QString undoSavepoint(const QString& name);
+// The savepoint around a statement whose failure may pass: made before it,
+// released after it succeeded, or rolled back after it failed, leaving the
+// transaction as it was before the statement.
+QString savepoint();
+QString releaseSavepoint();
+QString undoSavepoint();
 
 // A value of the given kind as the engine stores it, and back.
 QVariant toStorage(FieldKind kind, const QVariant& value);
@@ -85,6 +86,13 @@ QVariant fromStorage(FieldKind kind, const QVariant& stored);
 // Day count from a stored date-time; 0 for null or unreadable.
 double dayCountFromStorage(const QVariant& stored);
 QString dayCountToStorage(double days);
+
+// The date of a stored date-time, yyyy-mm-dd, appended to out straight from
+// the stored text, which begins with it: reading the value as a local
+// date-time first costs a time-zone lookup for every row and can move a date
+// that falls in a clock change. False, and out unchanged, for a value in any
+// other form.
+bool appendStoredDate(QByteArray& out, const QVariant& stored);
 
 // The table's identity column as written into statements.
 QString rowIdentity(const TableDef& table);

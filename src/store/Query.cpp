@@ -10,6 +10,7 @@
 Query::Query(Database& database)
     : m_database(database)
     , m_query(database.connection())
+    , m_savepoint(database.connection())
 {
 }
 
@@ -34,13 +35,16 @@ void Query::exec(bool forRows)
     const bool guarded = !forRows && m_database.inTransaction()
                          && SqlDialect::failureAbortsTransaction(m_database.engine());
     if (guarded) {
-        const QString savepoint = QStringLiteral("vexo_statement");
-        if (!m_query.exec(SqlDialect::inSavepoint(savepoint, statement))) {
+        if (!m_savepoint.exec(SqlDialect::savepoint()))
+            throw EDatabaseError(m_savepoint.lastError().text());
+        if (!m_query.exec(statement)) {
             const QString message = m_query.lastError().text();
-            QSqlQuery undo(m_database.connection());
-            undo.exec(SqlDialect::undoSavepoint(savepoint));
+            m_savepoint.exec(SqlDialect::undoSavepoint());
+            m_savepoint.exec(SqlDialect::releaseSavepoint());
             throw EDatabaseError(message);
         }
+        if (!m_savepoint.exec(SqlDialect::releaseSavepoint()))
+            throw EDatabaseError(m_savepoint.lastError().text());
         return;
     }
     if (!m_query.exec(statement))

@@ -173,6 +173,8 @@ TEST(Dialect, TranslatesDateLiteralsAndDistinctRowOutsideTextOnly)
     EXPECT_EQ(SqlDialect::translate("SELECT DISTINCTROW a FROM t WHERE x='DISTINCTROW it''s'"),
               QStringLiteral("SELECT a FROM t WHERE x='DISTINCTROW it''s'"));
     EXPECT_EQ(SqlDialect::translate("select NODISTINCTROW from t"), QStringLiteral("select NODISTINCTROW from t"));
+    EXPECT_EQ(SqlDialect::translate("update races set [completed] = 1 where [hf] = '[x]'"),
+              QStringLiteral("update races set \"completed\" = 1 where \"hf\" = '[x]'"));
     EXPECT_EQ(SqlDialect::translate("select 'O''Brien' # 1"), QStringLiteral("select 'O''Brien' # 1"));
 }
 
@@ -186,6 +188,13 @@ TEST(Dialect, DateTimesStoreAsSortableTextAndReadBackAsDayCounts)
     EXPECT_EQ(SqlDialect::dayCountFromStorage(QVariant()), 0.0);
     EXPECT_EQ(DayCount::toDateTime(1.5), QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
     EXPECT_EQ(DayCount::toDateTime(DayCount::fromDateTime(t)), t);
+
+    QByteArray dates;
+    for (const QVariant& stored : {QVariant(QStringLiteral("2007-10-10 10:35:00")), QVariant(QStringLiteral("2007-10-10")),
+                                   QVariant(QStringLiteral("2007-02-30 10:35:00")), QVariant(QStringLiteral("2007-10-10T10:35")),
+                                   QVariant(days), QVariant()})
+        dates += SqlDialect::appendStoredDate(dates, stored) ? "|" : "-|";
+    EXPECT_EQ(dates, "2007-10-10|2007-10-10|-|-|-|-|");
 }
 
 // 01:30 on 2026-03-29 never shows on a London clock (it goes from 01:00 to

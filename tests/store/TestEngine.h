@@ -46,6 +46,8 @@ inline QString serverConnection()
 // Why the server cannot be used; empty when it can.
 inline QString unavailable()
 {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return QStringLiteral("PostgreSQL: Qt's driver QPSQL is not installed (Debian package libqt6sql6-psql)");
     const QString reason = readState(QStringLiteral("unavailable"));
     if (!reason.isEmpty())
         return QStringLiteral("PostgreSQL: ") + reason;

@@ -8,6 +8,7 @@
 #include "shell/AppWindows.h"
 #include "shell/Application.h"
 #include "shell/DataGrid.h"
+#include "shell/EngineSettings.h"
 #include "shell/FileLocations.h"
 #include "shell/ToolIcons.h"
 #include "store/DataSet.h"
@@ -59,7 +60,7 @@ MainFormPlaces MainFormPlaces::ofExecutable()
 TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget* parent)
     : QWidget(parent)
     , m_windows(windows)
-    , m_database(std::make_unique<Database>(places.databaseFolder))
+    , m_database(std::make_unique<Database>(readDatabaseSettings(places.settingsFile), places.databaseFolder))
     , m_query(std::make_unique<Query>(*m_database))
     , m_raceTable(std::make_unique<DataSet>(*m_database, "races"))
     , m_athleteTable(std::make_unique<DataSet>(*m_database, "athletes"))

@@ -21,21 +21,25 @@ void run(QSqlDatabase& db, const QString& sql)
 } // namespace
 
 Database::Database(const QString& folder, const QString& connectionName)
-    : m_connectionName(connectionName)
-    , m_filePath(QDir(folder).absoluteFilePath(QString::fromLatin1(alias) + QStringLiteral(".db")))
+    : Database(DatabaseSettings(), folder, connectionName)
 {
-    const bool exists = QFileInfo::exists(m_filePath);
-    if (!exists && !QFileInfo(folder).isDir())
-        throw EDatabaseError(QStringLiteral("Cannot create the database %1: the folder does not exist")
-                                 .arg(QDir::toNativeSeparators(m_filePath)));
+}
 
-    QSqlDatabase db = QSqlDatabase::addDatabase(SqlDialect::driverName(), m_connectionName);
-    db.setDatabaseName(m_filePath);
+Database::Database(const DatabaseSettings& settings, const QString& folder, const QString& connectionName)
+    : m_settings(settings)
+    , m_connectionName(connectionName)
+{
+    if (settings.engine == SqlEngine::SQLite) {
+        m_filePath = QDir(folder).absoluteFilePath(QString::fromLatin1(alias) + QStringLiteral(".db"));
+        if (!QFileInfo::exists(m_filePath) && !QFileInfo(folder).isDir())
+            throw EDatabaseError(QStringLiteral("Cannot create the database %1: the folder does not exist")
+                                     .arg(QDir::toNativeSeparators(m_filePath)));
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(SqlDialect::driverName(settings.engine), m_connectionName);
     try {
-        if (!db.open())
-            throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
-                                     .arg(QDir::toNativeSeparators(m_filePath), db.lastError().text()));
-        for (const QString& setup : SqlDialect::connectionSetup())
+        open(db);
+        for (const QString& setup : SqlDialect::connectionSetup(settings.engine))
             run(db, setup);
         completeLayout();
     } catch (...) {
@@ -44,6 +48,26 @@ Database::Database(const QString& folder, const QString& connectionName)
         QSqlDatabase::removeDatabase(m_connectionName);
         throw;
     }
+}
+
+void Database::open(QSqlDatabase& db)
+{
+    if (!db.isValid())
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: the engine's driver %2 is not installed")
+                                 .arg(description(), SqlDialect::driverName(m_settings.engine)));
+    if (m_settings.engine == SqlEngine::PostgreSQL)
+        db.setConnectOptions(m_settings.connection); // taken by the driver as the whole connection string
+    else
+        db.setDatabaseName(m_filePath);
+    if (!db.open())
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2").arg(description(), db.lastError().text()));
+}
+
+QString Database::description() const
+{
+    if (m_settings.engine == SqlEngine::PostgreSQL)
+        return QStringLiteral("on the server \"%1\"").arg(m_settings.connection);
+    return QDir::toNativeSeparators(m_filePath);
 }
 
 Database::~Database()
@@ -65,6 +89,7 @@ void Database::begin()
     QSqlDatabase db = connection();
     if (!db.transaction())
         throw EDatabaseError(db.lastError().text());
+    m_inTransaction = true;
 }
 
 void Database::commit()
@@ -73,6 +98,7 @@ void Database::commit()
     // connection inside the transaction, where every later statement would
     // be rolled back with it.
     QSqlDatabase db = connection();
+    m_inTransaction = false;
     if (!db.commit()) {
         const QString message = db.lastError().text();
         db.rollback();
@@ -82,6 +108,7 @@ void Database::commit()
 
 void Database::rollback()
 {
+    m_inTransaction = false;
     connection().rollback();
 }
 
@@ -89,7 +116,7 @@ int Database::storedLayout()
 {
     QSqlDatabase db = connection();
     QSqlQuery version(db);
-    if (!version.exec(SqlDialect::readLayoutVersion()) || !version.next())
+    if (!version.exec(SqlDialect::readLayoutVersion(m_settings.engine)) || !version.next())
         throw EDatabaseError(version.lastError().text());
     return version.value(0).toInt();
 }
@@ -102,6 +129,8 @@ void Database::completeLayout()
     for (const TableDef& table : Schema::tables())
         if (!present.contains(QString::fromUtf8(table.name), Qt::CaseInsensitive))
             missing << table.name;
+    if (m_settings.engine == SqlEngine::PostgreSQL && !missing.isEmpty() && !present.isEmpty())
+        refuseForeignDatabase(present, missing);
     // A file with none of the six tables is a new file, or one whose first
     // start ended before its tables were committed: either way there is
     // nothing to migrate.
@@ -119,7 +148,7 @@ void Database::completeLayout()
         inTransaction([&] {
             for (const TableDef& table : Schema::tables()) {
                 if (missing.contains(table.name)) {
-                    run(db, SqlDialect::createTable(table));
+                    run(db, SqlDialect::createTable(m_settings.engine, table));
                     for (const IndexDef& index : table.indexes)
                         run(db, SqlDialect::createIndex(table, index));
                 } else if (older) {
@@ -127,15 +156,30 @@ void Database::completeLayout()
                         run(db, statement);
                 }
             }
-            run(db, SqlDialect::writeLayoutVersion(SqlDialect::layoutVersion));
+            run(db, SqlDialect::writeLayoutVersion(m_settings.engine, SqlDialect::layoutVersion));
         });
     } catch (const EDatabaseError& e) {
         if (older)
             run(db, SqlDialect::enforceWidths(true));
         throw EDatabaseError(QStringLiteral("Cannot bring the database %1 to this version's layout; it was left as "
                                             "it was: %2")
-                                 .arg(QDir::toNativeSeparators(m_filePath), e.message()));
+                                 .arg(description(), e.message()));
     }
     if (older)
         run(db, SqlDialect::enforceWidths(true));
+}
+
+void Database::refuseForeignDatabase(const QStringList& present, const QList<QByteArray>& missing) const
+{
+    // Creating the missing tables beside someone else's would mix a meet
+    // into another program's database.
+    QStringList names;
+    for (const QByteArray& table : missing)
+        names << QString::fromUtf8(table);
+    throw EDatabaseError(QStringLiteral("The database %1 is not a meet's database: it holds %2 table(s) but not "
+                                        "%3. Name the meet's database in the connection of the Database section "
+                                        "of the settings, or an empty one to start a new meet.")
+                             .arg(description())
+                             .arg(present.size())
+                             .arg(names.join(QStringLiteral(", "))));
 }

@@ -1,27 +1,39 @@
 #pragma once
 
+#include "store/DatabaseSettings.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
-// The connection to the engine behind the alias VEXO_ACC: the SQLite file
-// VEXO_ACC.db in a given folder (the executable's folder in the application).
-// A missing file is created with the six tables and their indexes; a file
-// that lacks some of them (a first start that ended before its tables were
-// committed) is completed, keeping what is there. A file of the first
-// release's layout is brought to this one as it opens.
+// The connection to the engine behind the alias VEXO_ACC.
+// SQLite: the file VEXO_ACC.db in a given folder. A missing file is created
+// with the six tables and their indexes; a file that lacks some of them (a
+// first start that ended before its tables were committed) is completed,
+// keeping what is there. A file of the first release's layout is brought to
+// this one as it opens.
+// PostgreSQL: the database the connection string names, which several
+// stations share. An empty database gets the six tables and their indexes;
+// one that holds other tables, or only some of the six, is refused, since it
+// is not a meet's database.
 class Database {
 public:
     static constexpr const char* alias = "VEXO_ACC";
 
     // Throws EDatabaseError with a message a person can act on.
     explicit Database(const QString& folder, const QString& connectionName = QString::fromLatin1(alias));
+    Database(const DatabaseSettings& settings, const QString& folder,
+             const QString& connectionName = QString::fromLatin1(alias));
     ~Database();
 
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     QSqlDatabase connection() const;
+    SqlEngine engine() const { return m_settings.engine; }
+    // The SQLite file; empty on a server.
     QString filePath() const { return m_filePath; }
+    // The database as messages name it: the file, or the connection string.
+    QString description() const;
 
     // Runs work inside one transaction: committed when it returns, rolled
     // back when it throws (the exception goes on).
@@ -40,11 +52,16 @@ public:
     void begin();
     void commit();
     void rollback();
+    bool inTransaction() const { return m_inTransaction; }
 
 private:
+    void open(QSqlDatabase& db);
     int storedLayout();
     void completeLayout();
+    void refuseForeignDatabase(const QStringList& present, const QList<QByteArray>& missing) const;
 
+    DatabaseSettings m_settings;
     QString m_connectionName;
     QString m_filePath;
+    bool m_inTransaction = false;
 };

@@ -3,39 +3,59 @@
 #include "store/Schema.h"
 
 #include <QByteArray>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 
-// Everything in which the system's SQL differs from the engine's lives here,
-// so that another engine can be added by changing this layer alone. The
-// engine now is SQLite:
-// - date-times are stored as text "yyyy-mm-dd hh:mm:ss" (sortable, and
-//   readable by any SQLite tool) and read back as day counts;
-// - the literal #yyyy/mm/dd hh:mm# of the system's statements becomes such a
-//   text literal;
+// The engines the alias VEXO_ACC can stand for.
+enum class SqlEngine { SQLite, PostgreSQL };
+
+// Everything in which the system's SQL differs from an engine's lives here,
+// so that the rest of the store is the same for every engine. What the two
+// engines share:
+// - names are written between double quotes, the standard form both accept;
+//   the system's statements write them in square brackets, which translate
+//   turns into double quotes;
+// - the literal #yyyy/mm/dd hh:mm# of the system's statements becomes the
+//   text 'yyyy-mm-dd hh:mm:00', and date-times are stored as such text
+//   (sortable, readable by any tool) and read back as day counts: a
+//   wall-clock reading passes through either driver untouched, where a
+//   timestamp column would be turned into a local time on the way, and a
+//   reading in a daylight-saving gap would move;
 // - DISTINCTROW is dropped: a plain select of a join returns each result row
 //   once, where DISTINCT would merge two equal lines;
-// - names in square brackets stay as they are (SQLite accepts them);
-// - a row's identity is an INTEGER PRIMARY KEY AUTOINCREMENT column, which
-//   SQLite never hands out again;
+// - a yes/no column holds 0 or 1, as the system's statements write it;
 // - a text column's width is a CHECK constraint named after the column and
 //   its width, so that the engine's message for a longer value says what
-//   was refused ("CHECK constraint failed: athletes.gender holds at most 1
-//   character").
+//   was refused ("athletes.gender holds at most 1 character").
+// Where they differ:
+// - SQLite: a row's identity is an INTEGER PRIMARY KEY AUTOINCREMENT column;
+//   PostgreSQL: an identity column drawn from its own sequence. Neither
+//   hands a number out again;
+// - SQLite: a failed statement inside a transaction leaves the transaction
+//   going; PostgreSQL: it aborts the transaction, so a statement whose
+//   failure may pass runs inside a savepoint there;
+// - SQLite keeps the layout version in the file's header; PostgreSQL
+//   databases start at this layout;
+// - index names are global in both: each is its table's name, '_' and the
+//   index's name.
 namespace SqlDialect {
 
-QString driverName();
+QString driverName(SqlEngine engine);
+// The engine behind an open connection.
+SqlEngine engineOf(const QSqlDatabase& connection);
 
-QString createTable(const TableDef& table);
+QString createTable(SqlEngine engine, const TableDef& table);
 QString createIndex(const TableDef& table, const IndexDef& index);
 
 // The layout of the tables a file holds: 0 for the first release's (rows
 // addressed by the engine's row numbers, widths not enforced), layoutVersion
 // for this one.
 constexpr int layoutVersion = 1;
-QString readLayoutVersion();
-QString writeLayoutVersion(int version);
-// Statements that rebuild a table of the first layout in this one, keeping
+QString readLayoutVersion(SqlEngine engine);
+QString writeLayoutVersion(SqlEngine engine, int version);
+// SQLite only (the first release knew no other engine): statements that
+// rebuild a table of the first layout in this one, keeping
 // every row, its order and its row number as the row's identity. Rows with a
 // text longer than its column are kept as they are.
 QStringList migrateFromFirstLayout(const TableDef& table);
@@ -44,11 +64,20 @@ QStringList migrateFromFirstLayout(const TableDef& table);
 QString enforceWidths(bool on);
 
 // Statements that set the connection up after it opened.
-QStringList connectionSetup();
+QStringList connectionSetup(SqlEngine engine);
 
-// The system's statement text in the engine's dialect. Quoted texts are
+// The system's statement text in the engines' dialect. Quoted texts are
 // passed through untouched.
 QString translate(const QByteArray& statement);
+
+// Whether a failed statement ends the transaction it ran in.
+bool failureAbortsTransaction(SqlEngine engine);
+// The savepoint around a statement whose failure may pass: made before it,
+// released after it succeeded, or rolled back after it failed, leaving the
+// transaction as it was before the statement.
+QString savepoint();
+QString releaseSavepoint();
+QString undoSavepoint();
 
 // A value of the given kind as the engine stores it, and back.
 QVariant toStorage(FieldKind kind, const QVariant& value);
@@ -58,11 +87,20 @@ QVariant fromStorage(FieldKind kind, const QVariant& stored);
 double dayCountFromStorage(const QVariant& stored);
 QString dayCountToStorage(double days);
 
+// The date of a stored date-time, yyyy-mm-dd, appended to out straight from
+// the stored text, which begins with it: reading the value as a local
+// date-time first costs a time-zone lookup for every row and can move a date
+// that falls in a clock change. False, and out unchanged, for a value in any
+// other form.
+bool appendStoredDate(QByteArray& out, const QVariant& stored);
+
 // The table's identity column as written into statements.
 QString rowIdentity(const TableDef& table);
 
 // An SQL expression compared without regard to case.
 QString caseFolded(const QString& expression);
+// An SQL expression of any kind read as text.
+QString asText(const QString& expression);
 
 // A column name as written into the engine's statements.
 QString quoteName(const QByteArray& name);

@@ -430,11 +430,12 @@ QString Parser::compare(const FilterField& f, const QString& column, const QStri
 
     if (value.kind == Tok::Text && value.text.endsWith(u'*') && (op == u"=" || op == u"<>")) {
         const QString prefix = value.text.chopped(1);
-        QString subject = f.kind == FieldKind::Text ? column : QStringLiteral("CAST(") + column + QStringLiteral(" AS TEXT)");
+        QString subject = f.kind == FieldKind::Text ? column : SqlDialect::asText(column);
         if (folded)
             subject = SqlDialect::caseFolded(subject);
         m_values << boundText(prefix) << boundText(prefix);
-        const QString match = QStringLiteral("substr(") + subject + QStringLiteral(", 1, length(?)) = ") + right;
+        const QString match = QStringLiteral("substr(") + subject + QStringLiteral(", 1, length(") + SqlDialect::asText(placeholder)
+                              + QStringLiteral(")) = ") + right;
         return op == u"=" ? match : QStringLiteral("NOT (") + match + QLatin1Char(')');
     }
 

@@ -10,6 +10,7 @@
 Query::Query(Database& database)
     : m_database(database)
     , m_query(database.connection())
+    , m_savepoint(database.connection())
 {
 }
 
@@ -25,7 +26,28 @@ void Query::exec(bool forRows)
     // costs more than the insert it runs.
     m_query.finish();
     m_query.setForwardOnly(true);
-    if (!m_query.exec(SqlDialect::translate(m_sql)))
+    const QString statement = SqlDialect::translate(m_sql);
+    // A statement that fails inside a transaction must leave the transaction
+    // usable where its caller lets the failure pass (an event already
+    // present during an import), and keep what the transaction stored
+    // before it. Where the engine would abort the whole transaction, the
+    // statement runs inside a savepoint of its own.
+    const bool guarded = !forRows && m_database.inTransaction()
+                         && SqlDialect::failureAbortsTransaction(m_database.engine());
+    if (guarded) {
+        if (!m_savepoint.exec(SqlDialect::savepoint()))
+            throw EDatabaseError(m_savepoint.lastError().text());
+        if (!m_query.exec(statement)) {
+            const QString message = m_query.lastError().text();
+            m_savepoint.exec(SqlDialect::undoSavepoint());
+            m_savepoint.exec(SqlDialect::releaseSavepoint());
+            throw EDatabaseError(message);
+        }
+        if (!m_savepoint.exec(SqlDialect::releaseSavepoint()))
+            throw EDatabaseError(m_savepoint.lastError().text());
+        return;
+    }
+    if (!m_query.exec(statement))
         throw EDatabaseError(m_query.lastError().text());
     if (forRows) {
         m_columns = m_query.record();
@@ -81,8 +103,8 @@ Field Query::FieldByName(const QByteArray& name) const
         const int i = m_columns.indexOf(QString::fromUtf8(name));
         if (i < 0)
             throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
-        // SQLite reports no declared types through the driver; a date-time
-        // column is known by its name in the schema.
+        // Date-times are stored as text, so the driver reports them as text;
+        // a date-time column is known by its name in the schema.
         known = m_columnOf.insert(name, {i, Schema::isDateTimeColumn(name)});
     }
     const QVariant value = m_eof ? QVariant() : m_query.value(known->index);

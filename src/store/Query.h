@@ -42,6 +42,8 @@ private:
 
     Database& m_database;
     QSqlQuery m_query;
+    // Runs the savepoints around a statement whose failure may pass.
+    QSqlQuery m_savepoint;
     // The columns of the open SELECT, taken once: asking the query for its
     // record copies every value of the row.
     QSqlRecord m_columns;

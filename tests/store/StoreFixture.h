@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/Query.h"
+#include "store/TestEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +33,31 @@ inline void PrintTo(const QVariant& value, std::ostream* out)
         *out << value.typeName() << ' ' << value.toString().toStdString();
 }
 
-// A fresh data store in a temporary folder for each test.
+// A fresh data store for each test: a new SQLite file in a temporary folder,
+// or an empty database on the test server (TestEngine.h). The folder is
+// there for either, for the files a test writes.
 class StoreFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        db = std::make_unique<Database>(dir.path());
+        if (TestEngine::onServer()) {
+            const QString unavailable = TestEngine::unavailable();
+            if (!unavailable.isEmpty())
+                GTEST_SKIP() << unavailable.toStdString();
+            QString failure;
+            const DatabaseSettings settings = TestEngine::emptyServerDatabase(failure);
+            ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+            db = std::make_unique<Database>(settings, dir.path());
+        } else {
+            db = std::make_unique<Database>(dir.path());
+        }
         query = std::make_unique<Query>(*db);
     }
+
+    // For a test of what only the SQLite file has (the file itself, its
+    // layout history, another program opening it).
+    static bool onServer() { return TestEngine::onServer(); }
     void TearDown() override
     {
         query.reset();

@@ -93,7 +93,7 @@ TEST_F(FilterTest, ExpressionsTheProgramBuildsAreBoundNotWritten)
 {
     const QList<FilterField> races = filterFields(Schema::table("races"));
     FilterCondition c = parseFilter(QStringLiteral("race_id_pk = 123"), races, false);
-    EXPECT_EQ(c.sql, QStringLiteral("[race_id_pk] = ?"));
+    EXPECT_EQ(c.sql, QStringLiteral("\"race_id_pk\" = ?"));
     EXPECT_EQ(c.values, QVariantList{qlonglong(123)});
 
     c = parseFilter(QStringLiteral("surname = 'Smi*'"), filterFields(Schema::table("athletes")), false);

@@ -487,7 +487,7 @@ TEST_F(RaceRecords, RacesInABurstOrAfterTheClockWentBackKeepDistinctKeys)
     clockTime = fixedTime.addSecs(-3600);
     RACE::setLastRaceId(0); // as after a restart
     const qint32 stored = RACE::keyFromDayCount(DayCount::fromDateTime(clockTime));
-    exec("insert into races ([race_id_pk],[completed]) values (" + QByteArray::number(stored) + ",0)");
+    exec("insert into races (race_id_pk, completed) values (" + QByteArray::number(stored) + ",0)");
     EXPECT_EQ(process(addNewRaceTemplate), stored + 1);
     EXPECT_EQ(count("races"), 8);
     EXPECT_NE(early, stored);

@@ -1,0 +1,257 @@
+// The work whose speed the officials feel, on each engine behind the alias:
+// a race of twelve places stored as it arrives, a scanned athlete number
+// stored, 100,000 track data lines stored in one transaction through the
+// record classes, and 100,000 results exported. PostgreSQL runs in a
+// throw-away cluster that this program starts (scripts/pg-cluster, durable
+// like the SQLite file: commits wait for the disk), reached over its Unix
+// socket; where it cannot start, only the SQLite figures are given.
+//
+// The track data lines are stored as the import stores them, without the
+// import's safety copy of the database, which each engine makes its own way.
+
+#include "exchange/ResultsExport.h"
+#include "store/Athlete.h"
+#include "store/DataSet.h"
+#include "store/Database.h"
+#include "store/Event.h"
+#include "store/Pbest.h"
+#include "store/Query.h"
+#include "store/Race.h"
+#include "store/RaceText.h"
+#include "store/Record.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int lineCount = 100000;
+constexpr int resultCount = 100000;
+
+// The server's state folder and connection, once started.
+struct Server {
+    QTemporaryDir state;
+    QString connection;
+    QString unavailable;
+
+    Server()
+    {
+        QProcess script;
+        script.start(QStringLiteral(VEXO_PG_CLUSTER), {QStringLiteral("start"), state.path(), QStringLiteral("--durable")});
+        script.waitForFinished(120000);
+        connection = read(QStringLiteral("conninfo"));
+        unavailable = read(QStringLiteral("unavailable"));
+        if (connection.isEmpty() && unavailable.isEmpty())
+            unavailable = QStringLiteral("the server did not start");
+    }
+    ~Server()
+    {
+        QProcess::execute(QStringLiteral(VEXO_PG_CLUSTER), {QStringLiteral("stop"), state.path()});
+    }
+    QString read(const QString& name) const
+    {
+        QFile file(state.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    }
+};
+
+std::unique_ptr<Server> server;
+
+// A fresh, empty data store on the engine: a new file, or a new database.
+struct Store {
+    QTemporaryDir dir;
+    std::unique_ptr<Database> db;
+    std::unique_ptr<Query> query;
+
+    explicit Store(SqlEngine engine)
+    {
+        DatabaseSettings settings;
+        if (engine == SqlEngine::PostgreSQL) {
+            static int made = 0;
+            const QString name = QStringLiteral("bench%1").arg(++made);
+            {
+                QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-admin"));
+                admin.setConnectOptions(server->connection + QStringLiteral(" dbname=postgres"));
+                if (!admin.open() || !QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(name)))
+                    qFatal("cannot make the database %s: %s", qPrintable(name), qPrintable(admin.lastError().text()));
+                admin.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("bench-admin"));
+            settings = {SqlEngine::PostgreSQL, server->connection + QStringLiteral(" dbname=") + name};
+        }
+        db = std::make_unique<Database>(settings, dir.path(), QStringLiteral("bench"));
+        query = std::make_unique<Query>(*db);
+    }
+    ~Store()
+    {
+        query.reset();
+        db.reset();
+    }
+};
+
+SqlEngine engineOf(const benchmark::State& state)
+{
+    return state.range(0) ? SqlEngine::PostgreSQL : SqlEngine::SQLite;
+}
+
+const QByteArray twelvePlaceRace =
+    "10:42,18/05/24,17,LANE,U12G,100M,H,2,1,12.34,B01,2,12.56,B02,3,12.71,B03,4,12.80,B04,"
+    "5,12.95,B05,6,13.01,B06,7,13.22,B07,8,13.40,B08,9,13.41,B09,10,13.77,B10,"
+    "11,14.02,B11,12,14.50,B12,\r\n";
+
+void BM_TwelvePlaceRaceStored(benchmark::State& state)
+{
+    Store store(engineOf(state));
+    // Races come faster than any timer unit sends them: the clock moves on
+    // a key step each time it is read, so that every key is new.
+    QDateTime now = QDateTime::currentDateTime();
+    RACE::setClock([&now] { return now = now.addMSecs(9); });
+    for (auto _ : state)
+        storeRaceText(twelvePlaceRace, *store.query);
+    RACE::setClock({});
+    state.SetItemsProcessed(state.iterations());
+}
+
+// As the race details window stores a scan: the place's row of the race's
+// results edited and posted.
+void BM_ScanStored(benchmark::State& state)
+{
+    Store store(engineOf(state));
+    const qint32 race = storeRaceText(twelvePlaceRace, *store.query);
+    DataSet results(*store.db, "result");
+    results.setIndexName("PrimaryKey");
+    results.setFilter(QStringLiteral("race_id_pk = %1").arg(race));
+    results.setFiltered(true);
+    results.Open();
+    int athlete = 1;
+    for (auto _ : state) {
+        results.moveTo(athlete % results.RecordCount());
+        results.Edit();
+        results.setFieldValue("athlete_number", athlete++);
+        results.Post();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void storeTrackData(Query& query)
+{
+    EVENT event;
+    ATHLETE athlete;
+    RECORD record;
+    PBEST pb;
+    const char* const events[] = {"60M", "75M", "100M", "150M", "200M", "300M"};
+    int line = 0;
+    for (const char* name : events) {
+        event.parse("E," + QByteArray(name));
+        event.store(query);
+        ++line;
+    }
+    for (int i = 1; line < 40000; ++i, ++line) {
+        athlete.parse("A," + QByteArray::number(i) + ",First" + QByteArray::number(i % 977) + ",O''Brien,"
+                      + QByteArray::number(9 + i % 8) + ",Riverside AC," + (i % 2 ? "M" : "F"));
+        athlete.store(query);
+    }
+    for (int i = 0; line < 50000; ++i, ++line) {
+        record.parse(QByteArray(i % 2 ? "R,M," : "R,F,") + events[i % 6] + "," + QByteArray::number(9 + i % 8) + ","
+                     + QByteArray::number(10 + (i % 500) / 100.0) + ",1");
+        record.store(query);
+    }
+    for (int i = 0; line < lineCount; ++i, ++line) {
+        pb.parse("P," + QByteArray::number(1 + i / 2) + "," + events[(i % 2) * 3 + (i / 2) % 3] + ","
+                 + QByteArray::number(11 + (i % 900) / 100.0));
+        pb.store(query);
+    }
+}
+
+void BM_TrackDataLinesStored(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto store = std::make_unique<Store>(engineOf(state));
+        state.ResumeTiming();
+        store->db->inTransaction([&] { storeTrackData(*store->query); });
+        state.PauseTiming();
+        store.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * lineCount);
+}
+
+void fillScannedMeet(Database& db)
+{
+    db.inTransaction([&] {
+        QSqlQuery race(db.connection());
+        race.prepare(QStringLiteral("insert into races (race_id_pk, number, datetime, event, completed, age,"
+                                    " gender, heat, hf, mode) values (?, ?, ?, '100M', 1, 12, 'F', 1, '', 'LANE')"));
+        QSqlQuery result(db.connection());
+        result.prepare(QStringLiteral(
+            "insert into result (race_id_pk, place, value, lane, athlete_number) values (?, ?, ?, ?, ?)"));
+        for (int r = 0; r < resultCount / 10; ++r) {
+            race.addBindValue(1000 + r);
+            race.addBindValue(r % 200);
+            race.addBindValue(QStringLiteral("2025-06-%1 10:%2:00").arg(10 + r % 5).arg(r % 60, 2, 10, QLatin1Char('0')));
+            race.exec();
+            for (int p = 1; p <= 10; ++p) {
+                result.addBindValue(1000 + r);
+                result.addBindValue(QString::number(p));
+                result.addBindValue(11.5 + p * 0.37);
+                result.addBindValue(QStringLiteral("B%1").arg(p, 2, 10, QLatin1Char('0')));
+                result.addBindValue(1 + (r * 10 + p) % 40000);
+                result.exec();
+            }
+        }
+    });
+}
+
+void BM_ResultsExported(benchmark::State& state)
+{
+    Store store(engineOf(state));
+    fillScannedMeet(*store.db);
+    QTemporaryDir output;
+    const QString path = output.filePath(QStringLiteral("results.csv"));
+    for (auto _ : state)
+        ExportResults(*store.query, path);
+    state.SetItemsProcessed(state.iterations() * resultCount);
+}
+
+void registerOn(int engine)
+{
+    benchmark::RegisterBenchmark("BM_TwelvePlaceRaceStored", BM_TwelvePlaceRaceStored)
+        ->Arg(engine)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    benchmark::RegisterBenchmark("BM_ScanStored", BM_ScanStored)->Arg(engine)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    benchmark::RegisterBenchmark("BM_TrackDataLinesStored", BM_TrackDataLinesStored)
+        ->Arg(engine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+    benchmark::RegisterBenchmark("BM_ResultsExported", BM_ResultsExported)
+        ->Arg(engine)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+}
+
+} // namespace
+
+// Arguments: 0 SQLite, 1 PostgreSQL.
+int main(int argc, char** argv)
+{
+    // The engines' drivers are plugins, loaded through the application object.
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    server = std::make_unique<Server>();
+    registerOn(0);
+    if (server->unavailable.isEmpty())
+        registerOn(1);
+    else
+        std::fprintf(stderr, "PostgreSQL figures left out: %s\n", qPrintable(server->unavailable));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    server.reset();
+    return 0;
+}

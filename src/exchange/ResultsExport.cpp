@@ -1,6 +1,7 @@
 #include "exchange/ResultsExport.h"
 
 #include "store/DateTime.h"
+#include "store/Dialect.h"
 #include "store/ErrorReport.h"
 #include "store/Exception.h"
 #include "store/Miscl.h"
@@ -25,39 +26,12 @@ QByteArray dateText(double dayCount)
 
 namespace {
 
-int digitsAt(const QString& text, qsizetype start, qsizetype count)
-{
-    int value = 0;
-    for (qsizetype i = start; i < start + count; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return -1;
-        value = value * 10 + (c - u'0');
-    }
-    return value;
-}
-
-// The date of a stored date-time, appended to out. The engine keeps
-// date-times as text that begins with the date, yyyy-mm-dd; the date is
-// taken from that text as it stands. Reading it as a local date-time first
-// costs a time-zone lookup on every row (most of an export's time) and can
-// move a date that falls in a clock change. A value in any other form is
-// read as a date-time.
+// The date of a stored date-time, appended to out: taken from the stored
+// text as it stands where the engine keeps one, else read as a date-time.
 void appendDate(QByteArray& out, const Field& field)
 {
-    const QVariant& stored = field.Value();
-    if (stored.metaType().id() == QMetaType::QString) {
-        const QString text = stored.toString();
-        if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-' && (text.size() == 10 || text[10] == u' ')
-            && QDate::isValid(digitsAt(text, 0, 4), digitsAt(text, 5, 2), digitsAt(text, 8, 2))) {
-            char date[10];
-            for (int i = 0; i < 10; ++i)
-                date[i] = char(text[i].unicode());
-            out.append(date, 10);
-            return;
-        }
-    }
-    out += dateText(field.AsDateTime());
+    if (!SqlDialect::appendStoredDate(out, field.Value()))
+        out += dateText(field.AsDateTime());
 }
 
 // A field as a reader of comma-separated files takes it back whole: one

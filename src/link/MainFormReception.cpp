@@ -16,6 +16,7 @@
 #include "shell/Main.h"
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
+#include "store/ErrorReport.h"
 #include "store/Miscl.h"
 #include "store/RaceText.h"
 #include "store/TextEncoding.h"
@@ -142,6 +143,9 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
     } catch (...) {
         // What was stored before the failing place stays stored.
         failure = QStringLiteral("Failed to Read race data correctly\n") + exceptionMessage(std::current_exception());
+        if (meansDiskFull(failure))
+            failure += QStringLiteral("\nThe race was not stored; its text is on the Coms page, and Process Again "
+                                      "offers it once there is space.");
         raceJournal.refused(failure);
         lastRefusedText = text;
     }

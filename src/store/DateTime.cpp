@@ -25,6 +25,10 @@ double fromDateTime(QDate date, QTime time)
 
 QDateTime toDateTime(double days)
 {
+    // Far past any calendar (a number typed into a search): no date-time,
+    // rather than a day number the conversion below cannot hold.
+    if (!std::isfinite(days) || std::fabs(days) > 1e7)
+        return QDateTime();
     const double whole = std::trunc(days);
     const double fraction = std::fabs(days - whole);
     qint64 ms = qint64(std::llround(fraction * msPerDay));

@@ -3,6 +3,7 @@
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
+#include "store/TextEncoding.h"
 
 using namespace Miscl;
 
@@ -12,18 +13,19 @@ void EVENT::parse(QByteArray line)
     if (nextField(line) != "E")
         throw Exception(QStringLiteral("Invalid Event CSV string"));
     event = nextField(line);
+    TextEncoding::refuseNulByte(event, QStringLiteral("event"));
     tg_event.clear();
 }
 
 void EVENT::store(Query& query) const
 {
     // The track data file names every event of the meet, and a file read
-    // again names them again: a duplicate is expected, not a failure.
-    try {
-        query.setSQL("insert into event ([event]) values ('" + sqlText(event) + "')");
-        query.ExecSQL();
-    } catch (const Exception&) {
-    }
+    // again names them again: an event already there is expected and left
+    // as it is. Any other refusal (a code longer than its column) stops the
+    // import at its line like any other, rather than dropping the event
+    // without a word.
+    query.setSQL("insert into event ([event]) values ('" + sqlText(event) + "') on conflict do nothing");
+    query.ExecSQL();
 }
 
 bool EVENT::lookup(Query& query, const QByteArray& code)

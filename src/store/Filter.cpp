@@ -49,7 +49,13 @@ QString position(qsizetype index)
 
 [[noreturn]] void fail(const QString& expression, const QString& what)
 {
-    throw EFilterError(QStringLiteral("Invalid filter \"") + expression + QStringLiteral("\": ") + what);
+    // A search text that runs on (a pasted block) is quoted by its start
+    // and length; the position in the message still points into the whole.
+    constexpr qsizetype longestQuoted = 200;
+    const QString quoted = expression.size() <= longestQuoted
+        ? QStringLiteral("\"") + expression + QStringLiteral("\"")
+        : QStringLiteral("\"%1...\" (%2 characters)").arg(expression.left(longestQuoted)).arg(expression.size());
+    throw EFilterError(QStringLiteral("Invalid filter ") + quoted + QStringLiteral(": ") + what);
 }
 
 bool isAsciiDigit(QChar c)

@@ -263,6 +263,8 @@ TEST_F(HostileInput, TrackDataLinesAreStoredAsWrittenOrRefusedByLine)
         {QByteArray("P,108,10\0M,12.5", 15), {}, {}, {}, QStringLiteral("event holds a NUL byte")},
         {"A,109,Ann," + oneMegabyte('s') + ",12,Blue,F", {}, {}, {}, QStringLiteral("athletes.surname")},
         {"A,110,Ann,ABCDEFGHIJKLMNOPQRSTU,12,Blue,F", {}, {}, {}, QStringLiteral("athletes.surname")},
+        {"E,ELEVENCHARS", {}, {}, {}, QStringLiteral("event.event")},
+        {QByteArray("E,10\0M", 6), {}, {}, {}, QStringLiteral("event holds a NUL byte")},
     };
     sql("INSERT INTO event (event, tg_event) VALUES ('100M', 'EV1')");
 

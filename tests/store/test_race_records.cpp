@@ -300,8 +300,8 @@ TEST_F(RaceRecords, RaceWhoseKeyIsTakenMeanwhileMovesOnToTheNextFreeKey)
     bool singleLine = false;
     race.parse(text, singleLine, *query);
     const qint32 drawn = race.race_id_pk;
-    exec("insert into races ([race_id_pk],[completed]) values (" + QByteArray::number(drawn) + ",0)");
-    exec("insert into result ([race_id_pk]) values (" + QByteArray::number(drawn + 1) + ")");
+    exec("insert into races (race_id_pk, completed) values (" + QByteArray::number(drawn) + ",0)");
+    exec("insert into result (race_id_pk) values (" + QByteArray::number(drawn + 1) + ")");
     race.store(*query);
     EXPECT_EQ(race.race_id_pk, drawn + 2);
     EXPECT_EQ(RACE::lastRaceId(), drawn + 2);

@@ -123,9 +123,12 @@ TEST_F(ReferenceRecords, EventIsStoredOnceWithANullCodeAndDuplicatesAreIgnored)
     EXPECT_NO_THROW(e.store(*query));
     EXPECT_EQ(rows("select event, tg_event is null from event"), (QList<QVariantList>{{QStringLiteral("100M"), 1}}));
 
-    // A failure of any kind is ignored, not only the duplicate key.
-    exec("drop table event");
-    EXPECT_NO_THROW(e.store(*query));
+    // Only the duplicate is ignored: an event the table refuses (a code
+    // longer than its column) stops the import at its line rather than
+    // vanishing without a word.
+    EVENT tooLong;
+    tooLong.parse("E,ELEVENCHARS");
+    EXPECT_THROW(tooLong.store(*query), Exception);
 }
 
 TEST_F(ReferenceRecords, LookupMapsATimerCodeToTheEventName)

@@ -4,6 +4,7 @@
 #include "store/Exception.h"
 #include "store/Miscl.h"
 #include "store/Query.h"
+#include "store/Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,29 +29,37 @@ QString stampOf(const QDateTime& at)
     return at.toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
-// The copies in name order would put "-103500-2.db" before "-103500.db";
-// they are ordered by their stamp and serial instead.
-QList<Copy> copiesBeside(const Database& database)
+// The copies in name order would put "-103500-2" before "-103500"; they
+// are ordered by their stamp and serial instead. `names` are file names or
+// schema names; `suffix` is what follows the stamp and serial (".db" for a
+// file, nothing for a schema).
+QList<Copy> orderedCopies(const QStringList& names, const QString& base, const QString& suffix)
 {
-    const QFileInfo db(database.filePath());
-    const QString base = db.completeBaseName();
-    const QRegularExpression name(QStringLiteral("^%1-backup-(\\d{8}-\\d{6})(?:-(\\d+))?\\.db$")
-                                      .arg(QRegularExpression::escape(base)));
+    const QRegularExpression name(QStringLiteral("^%1-backup-(\\d{8}-\\d{6})(?:-(\\d+))?%2$")
+                                      .arg(QRegularExpression::escape(base), QRegularExpression::escape(suffix)));
     QList<Copy> copies;
-    const QDir folder = db.absoluteDir();
-    const QStringList candidates =
-        folder.entryList({base + QStringLiteral("-backup-*.db")}, QDir::Files, QDir::Name);
-    for (const QString& file : candidates) {
-        const auto m = name.match(file);
-        if (!m.hasMatch())
-            continue;
-        const QString path = folder.absoluteFilePath(file);
-        copies.push_back({path, m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(),
-                          QFileInfo(path).size() == 0});
+    for (const QString& candidate : names) {
+        const auto m = name.match(candidate);
+        if (m.hasMatch())
+            copies.push_back({candidate, m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt()});
     }
     std::sort(copies.begin(), copies.end(), [](const Copy& a, const Copy& b) {
         return a.stamp != b.stamp ? a.stamp < b.stamp : a.serial < b.serial;
     });
+    return copies;
+}
+
+QList<Copy> copiesBeside(const Database& database)
+{
+    const QFileInfo db(database.filePath());
+    const QString base = db.completeBaseName();
+    const QDir folder = db.absoluteDir();
+    QList<Copy> copies = orderedCopies(
+        folder.entryList({base + QStringLiteral("-backup-*.db")}, QDir::Files, QDir::Name), base, QStringLiteral(".db"));
+    for (Copy& copy : copies) {
+        copy.path = folder.absoluteFilePath(copy.path);
+        copy.empty = QFileInfo(copy.path).size() == 0;
+    }
     return copies;
 }
 
@@ -112,6 +121,68 @@ void copyDatabase(Query& query, const QString& target)
     }
 }
 
+// On a server the copy stays inside it: the six tables copied into a
+// schema named like a file copy, VEXO_ACC-backup-20261209-103500, in one
+// transaction of its own (or a savepoint of the caller's), so that a copy
+// cut short leaves no schema at all.
+QStringList serverCopyNames(Query& query)
+{
+    query.setSQL("select nspname from pg_namespace where nspname like '" + QByteArray(Database::alias)
+                 + "-backup-%' order by nspname");
+    query.Open();
+    QStringList names;
+    for (; !query.Eof(); query.Next())
+        names << QString::fromUtf8(query.FieldByName("nspname").AsString());
+    query.Close();
+    return names;
+}
+
+QByteArray schemaName(const QString& name)
+{
+    return '"' + name.toUtf8().replace('"', "\"\"") + '"';
+}
+
+QString copyInsideServer(Query& query, const QDateTime& at, int keep)
+{
+    const QString base = QString::fromLatin1(Database::alias);
+    const QStringList names = serverCopyNames(query);
+    const QString stem = base + QStringLiteral("-backup-") + stampOf(at);
+    QString target = stem;
+    for (int serial = 2; names.contains(target); ++serial)
+        target = stem + QStringLiteral("-%1").arg(serial);
+
+    Database& database = query.database();
+    const bool own = !database.inTransaction();
+    try {
+        if (own)
+            database.begin();
+        query.setSQL("create schema " + schemaName(target));
+        query.ExecSQL();
+        for (const TableDef& table : Schema::tables()) {
+            query.setSQL("create table " + schemaName(target) + '.' + table.name + " as table public."
+                         + table.name);
+            query.ExecSQL();
+        }
+        if (own)
+            database.commit();
+    } catch (const Exception& e) {
+        if (own)
+            database.rollback();
+        throw Exception(QStringLiteral("Cannot make the backup copy %1 of the database: %2").arg(target, e.message()));
+    }
+
+    // As with files, an old copy that will not go is no reason to stop.
+    const QList<Copy> copies = orderedCopies(serverCopyNames(query) , base, QString());
+    for (qsizetype i = 0; i + std::max(keep, 1) < copies.size(); ++i) {
+        try {
+            query.setSQL("drop schema " + schemaName(copies[i].path) + " cascade");
+            query.ExecSQL();
+        } catch (const Exception&) {
+        }
+    }
+    return target;
+}
+
 } // namespace
 
 namespace DatabaseBackup {
@@ -119,6 +190,8 @@ namespace DatabaseBackup {
 QString create(Query& query, const QDateTime& at, int keep)
 {
     const Database& database = query.database();
+    if (database.engine() == SqlEngine::PostgreSQL)
+        return copyInsideServer(query, at, keep);
     removeUnfinished(database);
     const QString target = freshName(database, at);
     copyDatabase(query, target);

@@ -14,7 +14,9 @@ class Query;
 // VEXO_ACC-backup-20261209-103500.db (a second copy within the same second
 // gets -2, -3, ... before .db). A copy is written as the same name plus
 // .part and renamed when whole, so a name without .part is always a whole
-// copy; what an interrupted copy left is removed by the next one.
+// copy; what an interrupted copy left is removed by the next one. On a
+// server the copy is a schema of the same name (without .db) holding the
+// six tables, made in one transaction.
 namespace DatabaseBackup {
 
 constexpr int kept = 5;

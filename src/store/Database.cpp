@@ -124,7 +124,10 @@ int Database::storedLayout()
 void Database::completeLayout()
 {
     QSqlDatabase db = connection();
-    const QStringList present = db.tables();
+    QStringList present = db.tables();
+    // A server names the tables of other schemas (the import's safety
+    // copies among them) as schema.table; only the meet's own count.
+    present.removeIf([](const QString& name) { return name.contains(QLatin1Char('.')); });
     QList<QByteArray> missing;
     for (const TableDef& table : Schema::tables())
         if (!present.contains(QString::fromUtf8(table.name), Qt::CaseInsensitive))

@@ -22,9 +22,13 @@ protected:
     void SetUp() override
     {
         ExchangeFixture::SetUp();
-        if (onServer())
-            GTEST_SKIP() << "PostgreSQL: the import's safety copy is made beside an SQLite file only; on a server "
-                            "the import waits for the copy made inside the server";
+    }
+
+    // Copies beside the file and the file's own names are SQLite's; a server
+    // keeps its copies inside itself.
+    bool onFile()
+    {
+        return !onServer();
     }
 
     TrackDataCounts import(const QByteArray& contents)
@@ -60,8 +64,15 @@ protected:
     {
         int n = -1;
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("observer"));
-            other.setDatabaseName(db->filePath());
+            QSqlDatabase other;
+            if (onServer()) {
+                other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("observer"));
+                other.setConnectOptions(TestEngine::serverConnection() + QStringLiteral(" dbname=")
+                                        + TestEngine::databaseName());
+            } else {
+                other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("observer"));
+                other.setDatabaseName(db->filePath());
+            }
             EXPECT_TRUE(other.open());
             QSqlQuery q(other);
             if (q.exec(QStringLiteral("select count(*) from ") + table) && q.next())
@@ -235,6 +246,8 @@ TEST_F(TrackDataImport, NamesArriveAsTheSameTextInEveryEncoding)
 
 TEST_F(TrackDataImport, DatabaseIsCopiedBesideItselfBeforeItIsEmptied)
 {
+    if (!onFile())
+        GTEST_SKIP() << "the database is a file on SQLite only";
     fillMeetInProgress();
     import("A,1,Ann,Lee,12,Blue,F\n");
 
@@ -257,6 +270,8 @@ TEST_F(TrackDataImport, DatabaseIsCopiedBesideItselfBeforeItIsEmptied)
 
 TEST_F(TrackDataImport, OnlyTheNewestCopiesAreKept)
 {
+    if (!onFile())
+        GTEST_SKIP() << "the database is a file on SQLite only";
     const QDateTime start(QDate(2026, 12, 9), QTime(10, 35, 0));
     QStringList made;
     for (int i = 0; i < 7; ++i)
@@ -284,6 +299,8 @@ TEST_F(TrackDataImport, CopyIsMadeWhileAQueryIsOpen)
 
 TEST_F(TrackDataImport, FailureBeforeTheLinesLeavesTheDatabaseAsItWas)
 {
+    if (!onFile())
+        GTEST_SKIP() << "the refusal is an SQLite trigger";
     fillMeetInProgress();
     // A file that cannot be read changes nothing, not even a copy is made.
     EXPECT_THROW(ImportTrackData(*db, *query, dir.filePath(QStringLiteral("missing.csv"))), Exception);
@@ -307,6 +324,8 @@ TEST_F(TrackDataImport, FailureBeforeTheLinesLeavesTheDatabaseAsItWas)
 
 TEST_F(TrackDataImport, AnotherProgramReadingTheFileAfterAnImportChangesNothing)
 {
+    if (!onFile())
+        GTEST_SKIP() << "the database is a file on SQLite only";
     const QString file = db->filePath();
     if (otherProgramReads(file, QStringLiteral("select 1")) != QStringLiteral("1"))
         GTEST_SKIP() << "the sqlite3 shell is not installed";
@@ -338,6 +357,8 @@ TEST_F(TrackDataImport, AnotherProgramReadingTheFileAfterAnImportChangesNothing)
 
 TEST_F(TrackDataImport, DatabaseItselfIsRefusedAsTheTrackDataFile)
 {
+    if (!onFile())
+        GTEST_SKIP() << "the database is a file on SQLite only";
     const QString file = db->filePath();
     fillMeetInProgress();
     for (const QString& chosen : {file, file + QStringLiteral("-wal"), dir.path() + QStringLiteral("/./VEXO_ACC.db")}) {
@@ -357,4 +378,24 @@ TEST_F(TrackDataImport, DatabaseItselfIsRefusedAsTheTrackDataFile)
     if (otherProgramReads(file, QStringLiteral("select count(*) from races")) == QStringLiteral("<no sqlite3>"))
         return;
     EXPECT_TRUE(QFileInfo::exists(file + QStringLiteral("-wal")));
+}
+
+TEST_F(TrackDataImport, OnAServerTheCopyIsASchemaOfTheSixTablesAndTheNewestFiveAreKept)
+{
+    if (onFile())
+        GTEST_SKIP() << "a server's copies are schemas inside it";
+    fillMeetInProgress();
+    const QDateTime start(QDate(2026, 12, 9), QTime(10, 35, 0));
+    QStringList made;
+    for (int i = 0; i < 6; ++i)
+        made << DatabaseBackup::create(*query, start.addSecs(i * 60));
+    made << DatabaseBackup::create(*query, start.addSecs(5 * 60));
+    EXPECT_EQ(made.last(), QStringLiteral("VEXO_ACC-backup-20261209-104000-2"));
+    EXPECT_EQ(scalar("select count(*) from pg_namespace where nspname like 'VEXO_ACC-backup-%'").toInt(), 5);
+    EXPECT_EQ(scalar("select count(*) from pg_namespace where nspname = 'VEXO_ACC-backup-20261209-103600'").toInt(), 0);
+
+    // The copy holds the meet as it was; the import then empties the tables.
+    import("A,1,Ann,Lee,12,Blue,F\n");
+    EXPECT_EQ(scalar("select count(*) from \"VEXO_ACC-backup-20261209-104000-2\".athletes where number = 900").toInt(), 1);
+    EXPECT_EQ(scalar("select count(*) from athletes where number = 900").toInt(), 0);
 }

@@ -13,9 +13,6 @@ protected:
     void SetUp() override
     {
         ExchangeFixture::SetUp();
-        if (onServer())
-            GTEST_SKIP() << "PostgreSQL: the import's safety copy is made beside an SQLite file only; on a server "
-                            "the import waits for the copy made inside the server";
     }
 
     void TearDown() override

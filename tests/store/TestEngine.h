@@ -111,7 +111,11 @@ inline DatabaseSettings emptyServerDatabase(QString& failure)
             return settings;
     }
     QSqlDatabase own = QSqlDatabase::database(adminConnection, false);
-    failure = run(own, QStringLiteral("DROP SCHEMA public CASCADE"));
+    failure = run(own, QStringLiteral("DO $$ DECLARE s text; BEGIN FOR s IN SELECT nspname FROM pg_namespace WHERE "
+                                      "nspname LIKE 'VEXO_ACC-backup-%' LOOP EXECUTE format('DROP SCHEMA %I CASCADE', "
+                                      "s); END LOOP; END $$"));
+    if (failure.isEmpty())
+        failure = run(own, QStringLiteral("DROP SCHEMA public CASCADE"));
     if (failure.isEmpty())
         failure = run(own, QStringLiteral("CREATE SCHEMA public"));
     return settings;

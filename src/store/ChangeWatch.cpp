@@ -48,14 +48,11 @@ QVariantList ChangeWatch::read() const
         // Races stored or deleted move the count and the highest key, a race
         // completed the count of completed ones; results added move their
         // count and highest identity, a scan the sum of athlete numbers.
-        done = q.prepare(QStringLiteral(
-                   "SELECT (SELECT COUNT(*) FROM races), (SELECT MAX(race_id_pk) FROM races), "
-                   "(SELECT COUNT(*) FROM races WHERE completed = ?), (SELECT COUNT(*) FROM result), "
-                   "(SELECT MAX(result_id_pk) FROM result), (SELECT SUM(athlete_number) FROM result)"));
-        if (done) {
-            q.addBindValue(true);
-            done = q.exec();
-        }
+        // Yes/no columns hold 0 or 1 on every engine.
+        done = q.exec(QStringLiteral(
+            "SELECT (SELECT COUNT(*) FROM races), (SELECT MAX(race_id_pk) FROM races), "
+            "(SELECT COUNT(*) FROM races WHERE completed <> 0), (SELECT COUNT(*) FROM result), "
+            "(SELECT MAX(result_id_pk) FROM result), (SELECT SUM(athlete_number) FROM result)"));
     }
     if (!done || !q.next())
         throw EDatabaseError(QStringLiteral("Cannot tell whether another station stored anything: %1")

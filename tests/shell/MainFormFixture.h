@@ -18,6 +18,9 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         places = {dir.path(), dir.filePath("VEXO_BARCODE.ini"), dir.path()};
+        prepareSettings();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         windows = createProgramWindows(places);
         main = windows->mainForm;
         main->show();
@@ -30,6 +33,9 @@ protected:
         ui.beeps = 0;
     }
     void TearDown() override { windows.reset(); }
+
+    // Writes what the settings file must hold before the program starts.
+    virtual void prepareSettings() {}
 
     void sql(const QString& statement)
     {

@@ -5,6 +5,7 @@
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
 #include "store/Race.h"
+#include "store/TestEngine.h"
 
 #include <QFile>
 #include <QProcess>
@@ -17,6 +18,22 @@ namespace {
 // settings, so that both reach the same tables whatever engine A uses.
 class TwoStations : public MainFormFixture {
 protected:
+    // On the test server both stations share an empty database of it,
+    // named in the Database section of A's settings, which B copies.
+    void prepareSettings() override
+    {
+        if (!TestEngine::onServer())
+            return;
+        if (const QString unavailable = TestEngine::unavailable(); !unavailable.isEmpty())
+            GTEST_SKIP() << unavailable.toStdString();
+        QString failure;
+        const DatabaseSettings server = TestEngine::emptyServerDatabase(failure);
+        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        QFile settings(places.settingsFile);
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[Database]\r\nengine=postgresql\r\nconnection=" + server.connection.toUtf8() + "\r\n");
+    }
+
     void SetUp() override
     {
         MainFormFixture::SetUp();

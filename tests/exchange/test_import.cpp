@@ -398,4 +398,11 @@ TEST_F(TrackDataImport, OnAServerTheCopyIsASchemaOfTheSixTablesAndTheNewestFiveA
     import("A,1,Ann,Lee,12,Blue,F\n");
     EXPECT_EQ(scalar("select count(*) from \"VEXO_ACC-backup-20261209-104000-2\".athletes where number = 900").toInt(), 1);
     EXPECT_EQ(scalar("select count(*) from athletes where number = 900").toInt(), 0);
+
+    // Restored as the help says, the meet is back as it was.
+    exec("TRUNCATE athletes, races, result, record, event, pb");
+    for (const char* table : {"athletes", "races", "result", "record", "event", "pb"})
+        exec(QByteArray("INSERT INTO ") + table + " SELECT * FROM \"VEXO_ACC-backup-20261209-104000-2\"." + table);
+    EXPECT_EQ(raceDataRows(), 5);
+    EXPECT_EQ(scalar("select count(*) from athletes where number = 900").toInt(), 1);
 }

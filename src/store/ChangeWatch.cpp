@@ -1,6 +1,7 @@
 #include "store/ChangeWatch.h"
 
 #include "store/Database.h"
+#include "store/Dialect.h"
 #include "store/Exception.h"
 
 #include <QSqlError>
@@ -9,13 +10,10 @@
 
 namespace {
 
-// The one place where the engines differ: SQLite counts the commits of
-// other connections to its file; any other engine is watched through the
-// tables themselves.
 ChangeWatch::Mark markForEngine(const Database& database)
 {
-    return database.connection().driverName() == QLatin1String("QSQLITE") ? ChangeWatch::Mark::EngineCounter
-                                                                         : ChangeWatch::Mark::TableMarks;
+    return SqlDialect::commitCounter(database.engine()).isEmpty() ? ChangeWatch::Mark::TableMarks
+                                                                   : ChangeWatch::Mark::EngineCounter;
 }
 
 } // namespace
@@ -43,7 +41,7 @@ QVariantList ChangeWatch::read() const
     q.setForwardOnly(true);
     bool done = false;
     if (m_mark == Mark::EngineCounter) {
-        done = q.exec(QStringLiteral("PRAGMA data_version"));
+        done = q.exec(SqlDialect::commitCounter(m_database.engine()));
     } else {
         // Races stored or deleted move the count and the highest key, a race
         // completed the count of completed ones; results added move their

@@ -247,6 +247,11 @@ QString translate(const QByteArray& statement)
     return out;
 }
 
+QString commitCounter(SqlEngine engine)
+{
+    return engine == SqlEngine::SQLite ? QStringLiteral("PRAGMA data_version") : QString();
+}
+
 bool failureAbortsTransaction(SqlEngine engine)
 {
     return engine == SqlEngine::PostgreSQL;

@@ -70,6 +70,11 @@ QStringList connectionSetup(SqlEngine engine);
 // passed through untouched.
 QString translate(const QByteArray& statement);
 
+// A statement whose one value changes whenever another connection commits
+// to the same database (SQLite's commit counter); empty where the engine
+// has none, and a station then watches the tables themselves.
+QString commitCounter(SqlEngine engine);
+
 // Whether a failed statement ends the transaction it ran in.
 bool failureAbortsTransaction(SqlEngine engine);
 // The savepoint around a statement whose failure may pass: made before it,

@@ -76,7 +76,7 @@ void TMainForm::btnNewAthleteClick()
 
 void TMainForm::startWatchingOtherStations()
 {
-    m_changeWatch = new ChangeWatch(*m_database, ChangeWatch::Mark::ForEngine, this);
+    m_changeWatch = new ChangeWatch(*m_database, this);
     changeTimer = new QTimer(this);
     changeTimer->setInterval(1000);
     connect(changeTimer, &QTimer::timeout, this, &TMainForm::watchOtherStations);

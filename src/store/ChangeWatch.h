@@ -1,23 +1,19 @@
 #pragma once
 
 #include <QObject>
-#include <QVariantList>
+#include <QVariant>
 
 class Database;
 
-// Tells a station whether another station has stored anything in the
-// tables since it last asked: cheap enough to ask every second, so that a
-// window re-reads its rows only when there is something new to show.
+// Tells a station whether another station has stored anything since it
+// last asked: cheap enough to ask every second, so that a window re-reads
+// its rows only when there is something new to show. The engine is asked
+// for its mark of commits (SqlDialect::commitCounter), one value whatever
+// the tables hold, so that every edit is seen, even one that changes no
+// count of rows.
 class ChangeWatch : public QObject {
 public:
-    // How a change is seen. EngineCounter asks the engine for its count of
-    // commits by other connections: a single number, whatever the tables
-    // hold. TableMarks reads a few counts and sums of races and results
-    // that every race stored, deleted or completed and every scan moves,
-    // for an engine that keeps no such counter.
-    enum class Mark { ForEngine, EngineCounter, TableMarks };
-
-    explicit ChangeWatch(Database& database, Mark mark = Mark::ForEngine, QObject* parent = nullptr);
+    explicit ChangeWatch(Database& database, QObject* parent = nullptr);
 
     // True when another station stored something since the last call (or
     // since the watch was made). Throws EDatabaseError when the engine
@@ -25,9 +21,8 @@ public:
     bool changedElsewhere();
 
 private:
-    QVariantList read() const;
+    QVariant read() const;
 
     Database& m_database;
-    Mark m_mark;
-    QVariantList m_seen;
+    QVariant m_seen;
 };

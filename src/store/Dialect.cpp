@@ -249,7 +249,13 @@ QString translate(const QByteArray& statement)
 
 QString commitCounter(SqlEngine engine)
 {
-    return engine == SqlEngine::SQLite ? QStringLiteral("PRAGMA data_version") : QString();
+    // SQLite counts the commits of other connections to the file. The
+    // server's snapshot names the newest transaction that wrote and those
+    // still writing: it moves when any writer starts and again when it
+    // commits or is rolled back, and a read-only transaction leaves it as it
+    // is, so a station that only reads sees no change.
+    return engine == SqlEngine::SQLite ? QStringLiteral("PRAGMA data_version")
+                                       : QStringLiteral("SELECT pg_current_snapshot()::text");
 }
 
 bool failureAbortsTransaction(SqlEngine engine)

@@ -71,8 +71,7 @@ QStringList connectionSetup(SqlEngine engine);
 QString translate(const QByteArray& statement);
 
 // A statement whose one value changes whenever another connection commits
-// to the same database (SQLite's commit counter); empty where the engine
-// has none, and a station then watches the tables themselves.
+// to the same database: cheap enough for every station to ask every second.
 QString commitCounter(SqlEngine engine);
 
 // Whether a failed statement ends the transaction it ran in.

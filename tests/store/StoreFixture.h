@@ -46,11 +46,11 @@ protected:
             if (!unavailable.isEmpty())
                 GTEST_SKIP() << unavailable.toStdString();
             QString failure;
-            const DatabaseSettings settings = TestEngine::emptyServerDatabase(failure);
+            settings = TestEngine::emptyServerDatabase(failure);
             ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
             db = std::make_unique<Database>(settings, dir.path());
         } else {
-            db = std::make_unique<Database>(dir.path());
+            db = std::make_unique<Database>(settings, dir.path());
         }
         query = std::make_unique<Query>(*db);
     }
@@ -99,6 +99,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    DatabaseSettings settings; // the engine's: another station opens the same tables with them
     std::unique_ptr<Database> db;
     std::unique_ptr<Query> query;
 };

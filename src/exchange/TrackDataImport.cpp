@@ -11,6 +11,7 @@
 #include "store/Race.h"
 #include "store/Record.h"
 #include "store/Result.h"
+#include "store/StoreInOrder.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -104,16 +105,24 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
     try {
         emptyTables(query);
         LineStore store;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QByteArray line = Miscl::trim(lines[i]);
-            if (line.isEmpty())
-                continue;
-            try {
-                store.store(line, query, counts);
-            } catch (const Exception& e) {
-                failure.emplace(int(i), e.message());
-                break;
-            }
+        // A line that fails ends the import there; the lines before it are
+        // kept, as an official expects from the message naming the line.
+        try {
+            storeInOrder(
+                query, lines.size(),
+                [&](qsizetype i) {
+                    const QByteArray line = Miscl::trim(lines[i]);
+                    if (line.isEmpty())
+                        return;
+                    try {
+                        store.store(line, query, counts);
+                    } catch (const Exception& e) {
+                        throw ETrackDataLine(int(i), e.message());
+                    }
+                },
+                Statements::Together);
+        } catch (const ETrackDataLine& e) {
+            failure.emplace(e);
         }
         database.commit();
     } catch (...) {

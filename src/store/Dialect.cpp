@@ -258,24 +258,24 @@ QString commitCounter(SqlEngine engine)
                                        : QStringLiteral("SELECT pg_current_snapshot()::text");
 }
 
-bool failureAbortsTransaction(SqlEngine engine)
+bool takesSeveralStatements(SqlEngine engine)
 {
     return engine == SqlEngine::PostgreSQL;
 }
 
 QString savepoint()
 {
-    return QStringLiteral("SAVEPOINT vexo_statement");
+    return QStringLiteral("SAVEPOINT vexo_batch");
 }
 
 QString releaseSavepoint()
 {
-    return QStringLiteral("RELEASE SAVEPOINT vexo_statement");
+    return QStringLiteral("RELEASE SAVEPOINT vexo_batch");
 }
 
 QString undoSavepoint()
 {
-    return QStringLiteral("ROLLBACK TO SAVEPOINT vexo_statement");
+    return QStringLiteral("ROLLBACK TO SAVEPOINT vexo_batch");
 }
 
 QVariant toStorage(FieldKind kind, const QVariant& value)

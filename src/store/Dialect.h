@@ -33,8 +33,9 @@ enum class SqlEngine { SQLite, PostgreSQL };
 //   PostgreSQL: an identity column drawn from its own sequence. Neither
 //   hands a number out again;
 // - SQLite: a failed statement inside a transaction leaves the transaction
-//   going; PostgreSQL: it aborts the transaction, so a statement whose
-//   failure may pass runs inside a savepoint there;
+//   going; PostgreSQL: it aborts the transaction. What is kept of a
+//   transaction after a failure is stored in order under savepoints
+//   (StoreInOrder.h), the same way on both;
 // - SQLite keeps the layout version in the file's header; PostgreSQL
 //   databases start at this layout;
 // - index names are global in both: each is its table's name, '_' and the
@@ -74,11 +75,14 @@ QString translate(const QByteArray& statement);
 // to the same database: cheap enough for every station to ask every second.
 QString commitCounter(SqlEngine engine);
 
-// Whether a failed statement ends the transaction it ran in.
-bool failureAbortsTransaction(SqlEngine engine);
-// The savepoint around a statement whose failure may pass: made before it,
-// released after it succeeded, or rolled back after it failed, leaving the
-// transaction as it was before the statement.
+// Whether the engine runs several statements sent in one text, one after
+// another, stopping at the first that fails (SQLite's driver runs only the
+// first).
+bool takesSeveralStatements(SqlEngine engine);
+
+// The savepoint of a batch of items stored in order: made before the batch,
+// released after it was stored, or rolled back to after an item failed,
+// leaving the transaction as it was before the batch.
 QString savepoint();
 QString releaseSavepoint();
 QString undoSavepoint();

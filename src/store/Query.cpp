@@ -7,10 +7,11 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <utility>
+
 Query::Query(Database& database)
     : m_database(database)
     , m_query(database.connection())
-    , m_savepoint(database.connection())
 {
 }
 
@@ -27,26 +28,6 @@ void Query::exec(bool forRows)
     m_query.finish();
     m_query.setForwardOnly(true);
     const QString statement = SqlDialect::translate(m_sql);
-    // A statement that fails inside a transaction must leave the transaction
-    // usable where its caller lets the failure pass (an event already
-    // present during an import), and keep what the transaction stored
-    // before it. Where the engine would abort the whole transaction, the
-    // statement runs inside a savepoint of its own.
-    const bool guarded = !forRows && m_database.inTransaction()
-                         && SqlDialect::failureAbortsTransaction(m_database.engine());
-    if (guarded) {
-        if (!m_savepoint.exec(SqlDialect::savepoint()))
-            throw EDatabaseError(m_savepoint.lastError().text());
-        if (!m_query.exec(statement)) {
-            const QString message = m_query.lastError().text();
-            m_savepoint.exec(SqlDialect::undoSavepoint());
-            m_savepoint.exec(SqlDialect::releaseSavepoint());
-            throw EDatabaseError(message);
-        }
-        if (!m_savepoint.exec(SqlDialect::releaseSavepoint()))
-            throw EDatabaseError(m_savepoint.lastError().text());
-        return;
-    }
     if (!m_query.exec(statement))
         throw EDatabaseError(m_query.lastError().text());
     if (forRows) {
@@ -60,12 +41,39 @@ void Query::exec(bool forRows)
 void Query::ExecSQL()
 {
     Close();
+    if (m_gathering) {
+        m_gathered += SqlDialect::translate(m_sql) + QLatin1Char(';');
+        return;
+    }
     exec(false);
     m_query.finish();
 }
 
+void Query::gatherStatements(bool on)
+{
+    m_gathering = on && SqlDialect::takesSeveralStatements(m_database.engine());
+}
+
+void Query::sendGathered()
+{
+    if (m_gathered.isEmpty())
+        return;
+    const QString statements = std::exchange(m_gathered, QString());
+    m_query.finish();
+    // The driver reports the first statement's outcome; the others are
+    // walked through, and the walk stops at the first that failed.
+    const bool sent = m_query.exec(statements);
+    while (sent && m_query.nextResult()) {
+    }
+    const QSqlError failure = m_query.lastError();
+    m_query.finish();
+    if (!sent || failure.isValid())
+        throw EDatabaseError(failure.text());
+}
+
 void Query::Open()
 {
+    sendGathered();
     Close();
     exec(true);
 }

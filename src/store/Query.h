@@ -21,8 +21,19 @@ public:
     void setSQL(const QByteArray& statement);
     const QByteArray& SQL() const { return m_sql; }
 
-    // Runs the statement at once, no rows.
+    // Runs the statement, no rows: at once, or with the statements gathered.
     void ExecSQL();
+
+    // While gathering, ExecSQL only gathers its statement, and the gathered
+    // ones go to the engine together, one round trip for many, when they are
+    // sent (or before the next SELECT). A failure is then reported by the
+    // sending, not by the statement that failed. Only for statements whose
+    // outcome nobody reads, and only where the engine takes several
+    // statements in one text; elsewhere each runs at once as before.
+    void gatherStatements(bool on);
+    // Throws EDatabaseError when one of the gathered statements failed.
+    void sendGathered();
+    void discardGathered() { m_gathered.clear(); }
     // Runs a SELECT and stands on its first row (Eof at once when none).
     void Open();
     void Close();
@@ -42,8 +53,6 @@ private:
 
     Database& m_database;
     QSqlQuery m_query;
-    // Runs the savepoints around a statement whose failure may pass.
-    QSqlQuery m_savepoint;
     // The columns of the open SELECT, taken once: asking the query for its
     // record copies every value of the row.
     QSqlRecord m_columns;
@@ -55,6 +64,8 @@ private:
     };
     mutable QHash<QByteArray, ColumnOf> m_columnOf;
     QByteArray m_sql;
+    bool m_gathering = false;
+    QString m_gathered;
     bool m_open = false;
     bool m_eof = true;
     int m_row = -1;

@@ -6,10 +6,12 @@
 #include "store/Query.h"
 #include "store/Race.h"
 #include "store/Result.h"
+#include "store/StoreInOrder.h"
 
 #include <QList>
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 qint32 storeRaceText(QByteArray text, Query& query)
@@ -50,18 +52,33 @@ StoredRace storeRace(QByteArray text, Query& query)
     bool singleLine = false;
     race.parse(text, singleLine, query);
 
-    int places = 0;
+    // The places are read before anything is stored: a place that cannot be
+    // read ends the race there, and the places before it are stored.
+    QList<RESULT> places;
+    std::exception_ptr unreadable;
+    try {
+        RESULT result;
+        while (result.parseNext(text, 0, singleLine))
+            places << result;
+    } catch (...) {
+        unreadable = std::current_exception();
+    }
+
+    // The race row, then its places, in one transaction. What was stored
+    // before a failure is kept.
     Database& db = query.database();
     db.begin();
     try {
-        race.store(query);
-        RESULT result;
-        while (result.parseNext(text, race.race_id_pk, singleLine)) {
-            result.store(query);
-            ++places;
-        }
+        storeInOrder(query, 1 + places.size(), [&](qsizetype item) {
+            if (item == 0) {
+                race.store(query); // draws the race's key
+                return;
+            }
+            RESULT& place = places[item - 1];
+            place.race_id_pk = race.race_id_pk;
+            place.store(query);
+        });
     } catch (...) {
-        // What was stored before the failure is kept.
         try {
             db.commit();
         } catch (...) {
@@ -70,7 +87,9 @@ StoredRace storeRace(QByteArray text, Query& query)
         throw;
     }
     db.commit();
-    return {race.race_id_pk, race.number, places};
+    if (unreadable)
+        std::rethrow_exception(unreadable);
+    return {race.race_id_pk, race.number, int(places.size())};
 }
 
 namespace RaceLayout {

@@ -4,6 +4,7 @@
 #include "store/Athlete.h"
 #include "store/Event.h"
 #include "store/Exception.h"
+#include "store/StoreInOrder.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -24,27 +25,36 @@ QString openingFailure(const DatabaseSettings& settings, const QString& folder)
 
 } // namespace
 
-// An import stores every line inside one transaction and lets an event
-// already present pass; a line that fails ends it, keeping the lines before.
-// Neither may cost the rows stored before, on an engine whose failed
-// statement would otherwise abort the whole transaction.
-TEST_F(EngineTest, FailedStatementInsideATransactionKeepsWhatWasStoredBefore)
+// An import stores its lines, and a race its places, in order inside one
+// transaction; one that fails ends it there, keeping those before it, also
+// across batches and on an engine whose failed statement would otherwise
+// abort the whole transaction. An event already present passes.
+TEST_F(EngineTest, ItemThatFailsKeepsTheItemsStoredBeforeIt)
 {
+    const QList<qint32> numbers = {1, 2, 0, 3, 4, 2, 6}; // 0: the event, stored twice; the second 2 is refused
     EVENT event;
     event.event = "100M";
     ATHLETE athlete;
-    athlete.number = 7;
-    athlete.surname = "Lee";
-    db->inTransaction([&] {
-        event.store(*query);
-        event.store(*query); // already present: passes
-        athlete.store(*query);
-        EXPECT_THROW(athlete.store(*query), EDatabaseError); // a duplicate number
-        athlete.number = 8;
-        athlete.store(*query);
-    });
-    EXPECT_EQ(rows("select event from event"), (QList<QVariantList>{{QStringLiteral("100M")}}));
-    EXPECT_EQ(rows("select number from athletes order by number"), (QList<QVariantList>{{7}, {8}}));
+    for (const Statements statements : {Statements::OneByOne, Statements::Together}) {
+        db->begin();
+        EXPECT_THROW(storeInOrder(
+                         *query, numbers.size(),
+                         [&](qsizetype i) {
+                             if (numbers[i] == 0) {
+                                 event.store(*query);
+                                 event.store(*query);
+                                 return;
+                             }
+                             athlete.number = numbers[i];
+                             athlete.store(*query);
+                         },
+                         statements, 2),
+                     EDatabaseError);
+        db->commit();
+        EXPECT_EQ(rows("select event from event"), (QList<QVariantList>{{QStringLiteral("100M")}}));
+        EXPECT_EQ(rows("select number from athletes order by number"), (QList<QVariantList>{{1}, {2}, {3}, {4}}));
+        ATHLETE::deleteAll(*query);
+    }
 }
 
 TEST_F(EngineTest, ServerThatCannotBeReachedOrHoldsAnotherProgramsTablesIsRefused)

@@ -1,19 +1,30 @@
 #include "exchange/DatabaseBackup.h"
 
 #include "store/Database.h"
+#include "store/Dialect.h"
 #include "store/Exception.h"
-#include "store/Miscl.h"
 #include "store/Query.h"
-#include "store/Schema.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 
 namespace {
+
+// The engine's own statements, one after another; the first that fails
+// ends the run with the engine's message.
+void run(const Database& database, const QStringList& statements)
+{
+    QSqlQuery statement(database.connection());
+    for (const QString& text : statements)
+        if (!statement.exec(text))
+            throw EDatabaseError(statement.lastError().text());
+}
 
 struct Copy {
     QString path;
@@ -104,8 +115,8 @@ void copyDatabase(Query& query, const QString& target)
 {
     const QString partial = target + unfinished;
     try {
-        query.setSQL("VACUUM INTO '" + Miscl::sqlText(partial.toUtf8()) + "'");
-        query.ExecSQL();
+        query.Close();
+        run(query.database(), SqlDialect::copyDatabase(SqlEngine::SQLite, partial));
     } catch (const Exception& e) {
         QFile::remove(partial); // a partial copy is no copy
         throw Exception(QStringLiteral("Cannot make the backup copy %1 of the database: %2")
@@ -123,46 +134,35 @@ void copyDatabase(Query& query, const QString& target)
 
 // On a server the copy stays inside it: the six tables copied into a
 // schema named like a file copy, VEXO_ACC-backup-20261209-103500, in one
-// transaction of its own (or a savepoint of the caller's), so that a copy
-// cut short leaves no schema at all.
-QStringList serverCopyNames(Query& query)
+// transaction of its own (or the caller's), so that a copy cut short
+// leaves no schema at all.
+QStringList serverCopyNames(const Database& database)
 {
-    query.setSQL("select nspname from pg_namespace where nspname like '" + QByteArray(Database::alias)
-                 + "-backup-%' order by nspname");
-    query.Open();
-    QStringList names;
-    for (; !query.Eof(); query.Next())
-        names << QString::fromUtf8(query.FieldByName("nspname").AsString());
-    query.Close();
-    return names;
-}
-
-QByteArray schemaName(const QString& name)
-{
-    return '"' + name.toUtf8().replace('"', "\"\"") + '"';
+    QSqlQuery names(database.connection());
+    names.setForwardOnly(true);
+    if (!names.exec(SqlDialect::schemasNamed(QString::fromLatin1(Database::alias) + QStringLiteral("-backup-"))))
+        throw EDatabaseError(names.lastError().text());
+    QStringList copies;
+    while (names.next())
+        copies << names.value(0).toString();
+    return copies;
 }
 
 QString copyInsideServer(Query& query, const QDateTime& at, int keep)
 {
     const QString base = QString::fromLatin1(Database::alias);
-    const QStringList names = serverCopyNames(query);
+    Database& database = query.database();
+    const QStringList names = serverCopyNames(database);
     const QString stem = base + QStringLiteral("-backup-") + stampOf(at);
     QString target = stem;
     for (int serial = 2; names.contains(target); ++serial)
         target = stem + QStringLiteral("-%1").arg(serial);
 
-    Database& database = query.database();
     const bool own = !database.inTransaction();
     try {
         if (own)
             database.begin();
-        query.setSQL("create schema " + schemaName(target));
-        query.ExecSQL();
-        for (const TableDef& table : Schema::tables()) {
-            query.setSQL("create table " + schemaName(target) + '.' + table.name + " as table public."
-                         + table.name);
-            query.ExecSQL();
-        }
+        run(database, SqlDialect::copyDatabase(SqlEngine::PostgreSQL, target));
         if (own)
             database.commit();
     } catch (const Exception& e) {
@@ -172,14 +172,9 @@ QString copyInsideServer(Query& query, const QDateTime& at, int keep)
     }
 
     // As with files, an old copy that will not go is no reason to stop.
-    const QList<Copy> copies = orderedCopies(serverCopyNames(query) , base, QString());
-    for (qsizetype i = 0; i + std::max(keep, 1) < copies.size(); ++i) {
-        try {
-            query.setSQL("drop schema " + schemaName(copies[i].path) + " cascade");
-            query.ExecSQL();
-        } catch (const Exception&) {
-        }
-    }
+    const QList<Copy> copies = orderedCopies(serverCopyNames(database), base, QString());
+    for (qsizetype i = 0; i + std::max(keep, 1) < copies.size(); ++i)
+        QSqlQuery(database.connection()).exec(SqlDialect::dropSchema(copies[i].path));
     return target;
 }
 

@@ -370,4 +370,32 @@ QString quoteName(const QByteArray& name)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+QStringList copyDatabase(SqlEngine engine, const QString& target)
+{
+    if (engine == SqlEngine::SQLite) {
+        QString file = target;
+        file.replace(QLatin1Char('\''), QStringLiteral("''"));
+        return {QStringLiteral("VACUUM INTO '%1'").arg(file)};
+    }
+    const QString schema = quoteName(target.toUtf8());
+    QStringList statements{QStringLiteral("CREATE SCHEMA %1").arg(schema)};
+    for (const TableDef& table : Schema::tables())
+        statements << QStringLiteral("CREATE TABLE %1.%2 AS TABLE public.%2").arg(schema, quoteName(table.name));
+    return statements;
+}
+
+QString schemasNamed(const QString& prefix)
+{
+    QString pattern = prefix;
+    pattern.replace(QLatin1Char('\''), QStringLiteral("''"));
+    for (const QChar wildcard : {QLatin1Char('\\'), QLatin1Char('%'), QLatin1Char('_')})
+        pattern.replace(wildcard, QStringLiteral("\\") + wildcard);
+    return QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname LIKE '%1%%' ORDER BY nspname").arg(pattern);
+}
+
+QString dropSchema(const QString& name)
+{
+    return QStringLiteral("DROP SCHEMA %1 CASCADE").arg(quoteName(name.toUtf8()));
+}
+
 } // namespace SqlDialect

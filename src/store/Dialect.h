@@ -113,4 +113,14 @@ QString asText(const QString& expression);
 // A column name as written into the engine's statements.
 QString quoteName(const QByteArray& name);
 
+// The statements that make the import's safety copy of the tables as last
+// committed: on SQLite the whole database written into the new file
+// `target`; on a server the six tables copied into the new schema
+// `target`, inside the server.
+QStringList copyDatabase(SqlEngine engine, const QString& target);
+// On a server: the names of the schemas that begin with `prefix` (one
+// column, nspname), and the statement that removes one with its tables.
+QString schemasNamed(const QString& prefix);
+QString dropSchema(const QString& name);
+
 } // namespace SqlDialect

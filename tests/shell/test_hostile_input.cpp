@@ -108,6 +108,25 @@ protected:
         return out;
     }
 
+    // What an action did: exactly the expected rows added and none gone, and
+    // either no box or one box under its caption, naming the refusal, short
+    // enough for an official to read.
+    void expectOutcome(const Snapshot& before, const Snapshot& expected, const QString& caption,
+                       const QString& refusal)
+    {
+        const Snapshot after = snapshot();
+        EXPECT_EQ(added(before, after), expected);
+        EXPECT_EQ(added(after, before), Snapshot()) << "rows went";
+        if (refusal.isEmpty()) {
+            EXPECT_EQ(ui.errors, QStringList());
+            return;
+        }
+        ASSERT_EQ(ui.errors.size(), 1);
+        EXPECT_TRUE(ui.errors[0].startsWith(caption)) << ui.errors[0].left(300).toStdString();
+        EXPECT_TRUE(ui.errors[0].contains(refusal)) << ui.errors[0].left(300).toStdString();
+        EXPECT_LT(ui.errors[0].size(), 500) << "a box the official can read";
+    }
+
     // One race text from the timer unit, processed once its log entry shows.
     void receive(const QByteArray& text)
     {
@@ -217,17 +236,7 @@ TEST_F(HostileInput, RaceTextsAreStoredAsSentOrRefusedSayingWhatAndWhere)
             expected[QByteArrayLiteral("races")] = c.races;
         if (!c.results.isEmpty())
             expected[QByteArrayLiteral("result")] = c.results;
-        const Snapshot after = snapshot();
-        EXPECT_EQ(added(before, after), expected);
-        EXPECT_EQ(added(after, before), Snapshot()) << "rows went";
-        if (c.refusal.isEmpty()) {
-            EXPECT_EQ(ui.errors, QStringList());
-        } else {
-            ASSERT_EQ(ui.errors.size(), 1);
-            EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Failed to Read race data correctly\n")));
-            EXPECT_TRUE(ui.errors[0].contains(c.refusal)) << ui.errors[0].left(300).toStdString();
-            EXPECT_LT(ui.errors[0].size(), 500) << "a box the official can read";
-        }
+        expectOutcome(before, expected, QStringLiteral("Failed to Read race data correctly\n"), c.refusal);
     }
 }
 
@@ -287,18 +296,8 @@ TEST_F(HostileInput, TrackDataLinesAreStoredAsWrittenOrRefusedByLine)
             expected[QByteArrayLiteral("pb")] = c.pbs;
         if (!c.events.isEmpty())
             expected[QByteArrayLiteral("event")] = c.events;
-        const Snapshot after = snapshot();
-        EXPECT_EQ(added(before, after), expected);
-        EXPECT_EQ(added(after, before), Snapshot()) << "rows went";
-        if (c.refusal.isEmpty()) {
-            EXPECT_EQ(ui.errors, QStringList());
-        } else {
-            ASSERT_EQ(ui.errors.size(), 1);
-            EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Failed to Save data to Database, error on line: 1\n")))
-                << ui.errors[0].left(300).toStdString();
-            EXPECT_TRUE(ui.errors[0].contains(c.refusal)) << ui.errors[0].left(300).toStdString();
-            EXPECT_LT(ui.errors[0].size(), 500) << "a box the official can read";
-        }
+        expectOutcome(before, expected, QStringLiteral("Failed to Save data to Database, error on line: 1\n"),
+                      c.refusal);
     }
 }
 

@@ -8,6 +8,9 @@
 //                   place; answers the number stored there
 //   event KEY TEXT  stores TEXT as race KEY's event through its races table;
 //                   answers "stored" or the refusal
+//   code EVENT TG   waits, at most 2 s, until its Events page shows EVENT,
+//                   and types TG as its timer-unit code; answers "stored"
+//                   or the refusal
 //   clock ISO       stamps the races it stores with this fixed time
 //   store N         stores N races as received from port A; answers the
 //                   error boxes shown meanwhile
@@ -56,6 +59,8 @@ public:
             return scan(words.value(1).toInt(), words.value(2));
         if (command == QLatin1String("event"))
             return storeEvent(words.value(1).toInt(), words.value(2));
+        if (command == QLatin1String("code"))
+            return storeCode(words.value(1), words.value(2));
         if (command == QLatin1String("clock")) {
             const QDateTime fixed = QDateTime::fromString(words.value(1), Qt::ISODate);
             RACE::setClock([fixed] { return fixed; });
@@ -118,6 +123,29 @@ private:
             return e.message();
         }
         return QStringLiteral("stored");
+    }
+
+    QString storeCode(const QString& event, const QString& code)
+    {
+        DataSet& events = main->EventTable();
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            for (int row = 0; row < events.RecordCount(); ++row)
+                if (events.value(row, events.fieldIndex("event")).toString() == event) {
+                    events.moveTo(row);
+                    try {
+                        events.setFieldValue("tg_event", code);
+                        events.CheckBrowseMode();
+                    } catch (const Exception& e) {
+                        return e.message();
+                    }
+                    return QStringLiteral("stored");
+                }
+            if (waited.elapsed() > 2000)
+                return QStringLiteral("no event %1").arg(event);
+            QTest::qWait(20);
+        }
     }
 
     RecordingUiServices ui;

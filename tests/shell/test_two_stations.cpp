@@ -1,5 +1,6 @@
 #include "GridTyping.h"
 #include "MainFormFixture.h"
+#include "link/LinkFixture.h"
 
 #include "entry/Racedetailsdialog.h"
 #include "shell/DataGrid.h"
@@ -14,39 +15,56 @@ namespace {
 
 // Two stations on one meet: this test's windows are station A, and a
 // second process of the program (station_peer) is station B. The meet's
-// database is the fixture's: B is given the same folder and a copy of A's
-// settings, so that both reach the same tables whatever engine A uses.
+// database is the fixture's: B is given the same folder and the Database
+// section of A's settings, so that both reach the same tables whatever
+// engine A uses. A timer unit on a pseudo-terminal sends its races to A.
 class TwoStations : public MainFormFixture {
 protected:
-    // On the test server both stations share an empty database of it,
-    // named in the Database section of A's settings, which B copies.
+    // Port A is the timer unit's. On the test server both stations share
+    // an empty database of it, named in the Database section.
     void prepareSettings() override
     {
-        if (!TestEngine::onServer())
-            return;
-        if (const QString unavailable = TestEngine::unavailable(); !unavailable.isEmpty())
-            GTEST_SKIP() << unavailable.toStdString();
-        QString failure;
-        const DatabaseSettings server = TestEngine::emptyServerDatabase(failure);
-        ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+        if (TestEngine::onServer()) {
+            if (const QString unavailable = TestEngine::unavailable(); !unavailable.isEmpty())
+                GTEST_SKIP() << unavailable.toStdString();
+            QString failure;
+            const DatabaseSettings server = TestEngine::emptyServerDatabase(failure);
+            ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+            databaseSection = "[Database]\r\nengine=postgresql\r\nconnection=" + server.connection.toUtf8() + "\r\n";
+        }
         QFile settings(places.settingsFile);
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[Database]\r\nengine=postgresql\r\nconnection=" + server.connection.toUtf8() + "\r\n");
+        settings.write(databaseSection + "[Coms]\r\nport=COM11\r\nbaud=57600\r\nbluetooth=0\r\n[Devices]\r\nCOM11="
+                       + QFile::encodeName(timerUnit.path()) + "\r\n");
     }
 
     void SetUp() override
     {
         MainFormFixture::SetUp();
-        // A looks at what B stores when the test says so.
+        // A looks at what B stores when the test says so, and takes a race
+        // as whole once the line has been quiet a moment.
         main->changeTimer->stop();
+        main->rxQuietIntervalMs = 100;
+        ASSERT_TRUE(main->comPortA->Connected()) << "the timer unit's line";
         ASSERT_TRUE(peerSettings.isValid());
-        ASSERT_TRUE(QFile::copy(places.settingsFile, peerSettings.filePath("VEXO_BARCODE.ini")));
+        QFile settings(peerSettings.filePath("VEXO_BARCODE.ini"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(databaseSection);
+        settings.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         stationB.setProcessEnvironment(environment);
         stationB.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         stationB.start(QStringLiteral(VEXO_STATION_PEER), {places.databaseFolder, peerSettings.path()});
         ASSERT_EQ(reply(), "ready");
+    }
+
+    // A race from the timer unit, stored by A once the line is quiet.
+    void receiveAtA(const QByteArray& text)
+    {
+        const int before = scalar(QStringLiteral("SELECT COUNT(*) FROM races")).toInt();
+        ASSERT_TRUE(timerUnit.send(text));
+        ASSERT_TRUE(eventually([&] { return scalar(QStringLiteral("SELECT COUNT(*) FROM races")).toInt() > before; }));
     }
 
     void TearDown() override
@@ -85,17 +103,26 @@ protected:
         return grid->model()->index(row, grid->columnOf(field)).data().toString();
     }
 
+    TimerUnitLine timerUnit{dir.filePath(QStringLiteral("timer-unit"))};
+    QByteArray databaseSection;
     QTemporaryDir peerSettings;
     QProcess stationB;
 };
 
 TEST_F(TwoStations, EachSeesTheOthersRacesAndScansAndNeitherOverwritesTheOther)
 {
-    // A race received at A shows on B's Races page by itself.
-    main->ProcessRaceData(TMainForm::raceTemplate, QStringLiteral("A"));
-    main->ProcessRaceData(TMainForm::raceTemplate, QStringLiteral("A"));
+    // Races the timer unit sends to A show on B's Races page by themselves.
+    ASSERT_NO_FATAL_FAILURE(receiveAtA(TMainForm::raceTemplate));
+    ASSERT_NO_FATAL_FAILURE(receiveAtA(TMainForm::raceTemplate));
     ASSERT_EQ(main->RaceTable().RecordCount(), 2);
     EXPECT_EQ(ask(QStringLiteral("races 2")), "2") << "within 2 s";
+
+    // A timer-unit code typed on B's Events page names the event of the
+    // next race A stores.
+    sql(QStringLiteral("INSERT INTO event (event) VALUES ('400MH')"));
+    EXPECT_EQ(ask(QStringLiteral("code 400MH EV9")), "stored");
+    ASSERT_NO_FATAL_FAILURE(receiveAtA(QByteArray(TMainForm::raceTemplate).replace(",100M,", ",EV9,")));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM races WHERE event = '400MH'")).toInt(), 1);
 
     // A shows the first race; B scans bib 205 into it, and A's race details
     // show the number once it looks, with its cursor where it was.

@@ -10,12 +10,13 @@
 #include "store/Miscl.h"
 #include "store/Query.h"
 
+#include "ScannedMeet.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -27,7 +28,6 @@ namespace {
 
 constexpr int lineCount = 100000;
 constexpr int resultCount = 100000;
-constexpr int resultsPerRace = 10;
 
 const char* const events[] = {"60M", "75M", "100M", "150M", "200M", "300M",
                               "400M", "800M", "1500M", "3000M", "75MH", "80MH"};
@@ -207,39 +207,14 @@ void BM_Sqlite3InsertSameRows(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * lineCount);
 }
 
-// A meet with 100,000 scanned results in races of ten.
+// The scanned meet the export reads, made once.
 struct ScannedMeet {
     QTemporaryDir dir;
 
     ScannedMeet()
     {
         Database db(dir.path(), QStringLiteral("bench-meet"));
-        db.inTransaction([&] {
-            QSqlQuery race(db.connection());
-            race.prepare(QStringLiteral("insert into races (race_id_pk, number, datetime, event, completed, age,"
-                                        " gender, heat, hf, mode) values (?, ?, ?, ?, 1, 12, 'F', 1, '', 'LANE')"));
-            QSqlQuery result(db.connection());
-            result.prepare(QStringLiteral(
-                "insert into result (race_id_pk, place, value, lane, athlete_number) values (?, ?, ?, ?, ?)"));
-            for (int r = 0; r < resultCount / resultsPerRace; ++r) {
-                race.addBindValue(1000 + r);
-                race.addBindValue(r % 200);
-                race.addBindValue(QStringLiteral("2025-06-%1 %2:%3:00")
-                                      .arg(10 + r % 5)
-                                      .arg(8 + r % 12, 2, 10, QLatin1Char('0'))
-                                      .arg(r % 60, 2, 10, QLatin1Char('0')));
-                race.addBindValue(QString::fromLatin1(events[r % eventCount]));
-                race.exec();
-                for (int p = 1; p <= resultsPerRace; ++p) {
-                    result.addBindValue(1000 + r);
-                    result.addBindValue(QString::number(p));
-                    result.addBindValue(11.5 + p * 0.37 + (r % 100) / 100.0);
-                    result.addBindValue(QStringLiteral("B%1").arg(p, 2, 10, QLatin1Char('0')));
-                    result.addBindValue(1 + (r * resultsPerRace + p) % 40000);
-                    result.exec();
-                }
-            }
-        });
+        fillScannedMeet(db, resultCount);
     }
 };
 

@@ -18,6 +18,8 @@
 #include "store/Race.h"
 #include "store/RaceText.h"
 
+#include "ScannedMeet.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -184,36 +186,10 @@ void BM_TrackDataLinesStored(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * lineCount);
 }
 
-void fillScannedMeet(Database& db)
-{
-    db.inTransaction([&] {
-        QSqlQuery race(db.connection());
-        race.prepare(QStringLiteral("insert into races (race_id_pk, number, datetime, event, completed, age,"
-                                    " gender, heat, hf, mode) values (?, ?, ?, '100M', 1, 12, 'F', 1, '', 'LANE')"));
-        QSqlQuery result(db.connection());
-        result.prepare(QStringLiteral(
-            "insert into result (race_id_pk, place, value, lane, athlete_number) values (?, ?, ?, ?, ?)"));
-        for (int r = 0; r < resultCount / 10; ++r) {
-            race.addBindValue(1000 + r);
-            race.addBindValue(r % 200);
-            race.addBindValue(QStringLiteral("2025-06-%1 10:%2:00").arg(10 + r % 5).arg(r % 60, 2, 10, QLatin1Char('0')));
-            race.exec();
-            for (int p = 1; p <= 10; ++p) {
-                result.addBindValue(1000 + r);
-                result.addBindValue(QString::number(p));
-                result.addBindValue(11.5 + p * 0.37);
-                result.addBindValue(QStringLiteral("B%1").arg(p, 2, 10, QLatin1Char('0')));
-                result.addBindValue(1 + (r * 10 + p) % 40000);
-                result.exec();
-            }
-        }
-    });
-}
-
 void BM_ResultsExported(benchmark::State& state)
 {
     Store store(engineOf(state));
-    fillScannedMeet(*store.db);
+    fillScannedMeet(*store.db, resultCount);
     QTemporaryDir output;
     const QString path = output.filePath(QStringLiteral("results.csv"));
     for (auto _ : state)

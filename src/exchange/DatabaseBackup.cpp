@@ -132,10 +132,7 @@ void copyDatabase(Query& query, const QString& target)
     }
 }
 
-// On a server the copy stays inside it: the six tables copied into a
-// schema named like a file copy, VEXO_ACC-backup-20261209-103500, in one
-// transaction of its own (or the caller's), so that a copy cut short
-// leaves no schema at all.
+// The server's copies, by their schema names.
 QStringList serverCopyNames(const Database& database)
 {
     QSqlQuery names(database.connection());
@@ -148,6 +145,10 @@ QStringList serverCopyNames(const Database& database)
     return copies;
 }
 
+// On a server the copy stays inside it: the six tables copied into a
+// schema named like a file copy, VEXO_ACC-backup-20261209-103500, in one
+// transaction of its own (or the caller's), so that a copy cut short
+// leaves no schema at all.
 QString copyInsideServer(Query& query, const QDateTime& at, int keep)
 {
     const QString base = QString::fromLatin1(Database::alias);

@@ -78,6 +78,13 @@ QString yesNoCheck(const TableDef& table, const ColumnDef& c)
         .arg(SqlDialect::quoteName(name.toUtf8()), SqlDialect::quoteName(c.name));
 }
 
+// A text as an SQL literal, its quotes doubled.
+QString textLiteral(QString text)
+{
+    text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
 // [name] outside quotes becomes "name".
 bool translateBracketName(const QString& sql, qsizetype& i, QString& out)
 {
@@ -120,11 +127,6 @@ namespace SqlDialect {
 QString driverName(SqlEngine engine)
 {
     return engine == SqlEngine::PostgreSQL ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
-}
-
-SqlEngine engineOf(const QSqlDatabase& connection)
-{
-    return connection.driverName() == driverName(SqlEngine::PostgreSQL) ? SqlEngine::PostgreSQL : SqlEngine::SQLite;
 }
 
 QString createTable(SqlEngine engine, const TableDef& table)
@@ -372,11 +374,8 @@ QString quoteName(const QByteArray& name)
 
 QStringList copyDatabase(SqlEngine engine, const QString& target)
 {
-    if (engine == SqlEngine::SQLite) {
-        QString file = target;
-        file.replace(QLatin1Char('\''), QStringLiteral("''"));
-        return {QStringLiteral("VACUUM INTO '%1'").arg(file)};
-    }
+    if (engine == SqlEngine::SQLite)
+        return {QStringLiteral("VACUUM INTO %1").arg(textLiteral(target))};
     const QString schema = quoteName(target.toUtf8());
     QStringList statements{QStringLiteral("CREATE SCHEMA %1").arg(schema)};
     for (const TableDef& table : Schema::tables())
@@ -387,10 +386,10 @@ QStringList copyDatabase(SqlEngine engine, const QString& target)
 QString schemasNamed(const QString& prefix)
 {
     QString pattern = prefix;
-    pattern.replace(QLatin1Char('\''), QStringLiteral("''"));
     for (const QChar wildcard : {QLatin1Char('\\'), QLatin1Char('%'), QLatin1Char('_')})
         pattern.replace(wildcard, QStringLiteral("\\") + wildcard);
-    return QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname LIKE '%1%%' ORDER BY nspname").arg(pattern);
+    return QStringLiteral("SELECT nspname FROM pg_namespace WHERE nspname LIKE %1 ORDER BY nspname")
+        .arg(textLiteral(pattern + QLatin1Char('%')));
 }
 
 QString dropSchema(const QString& name)

@@ -3,7 +3,6 @@
 #include "store/Schema.h"
 
 #include <QByteArray>
-#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 
@@ -43,8 +42,6 @@ enum class SqlEngine { SQLite, PostgreSQL };
 namespace SqlDialect {
 
 QString driverName(SqlEngine engine);
-// The engine behind an open connection.
-SqlEngine engineOf(const QSqlDatabase& connection);
 
 QString createTable(SqlEngine engine, const TableDef& table);
 QString createIndex(const TableDef& table, const IndexDef& index);

@@ -18,7 +18,7 @@ namespace {
 QStringList names(QSqlDatabase db, const QString& type)
 {
     QSqlQuery q(db);
-    if (SqlDialect::engineOf(db) == SqlEngine::PostgreSQL)
+    if (db.driverName() == QLatin1String("QPSQL"))
         q.exec(type == u"table"
                    ? QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = 'public' "
                                     "ORDER BY tablename COLLATE \"C\"")

@@ -49,6 +49,7 @@ public:
     QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
     bool choosePrinter(QWidget*, QPrinter&) override { return false; }
     void beep() override {}
+    void showNotice(QWidget*, const QString&) override {}
 
     QString lastError;
 };

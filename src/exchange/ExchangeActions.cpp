@@ -53,13 +53,22 @@ void importTrackDataAction(QWidget* parent, Database& database, Query& query,
         refreshPages();
 }
 
-void exportResultsAction(QWidget* parent, Query& query)
+void exportResultsAction(QWidget* parent, Query& query, const std::function<void()>& endPendingEdits)
 {
     UiServices& ui = UiServices::current();
     const QString path =
         ui.saveFileName(parent, QString::fromLatin1(resultsFilter), QString::fromLatin1(proposedResultsName));
     if (path.isEmpty())
         return;
+    // A number confirmed in a cell and not yet posted belongs in the file.
+    if (endPendingEdits) {
+        try {
+            endPendingEdits();
+        } catch (const Exception& e) {
+            ui.showError(parent, e.message());
+            return;
+        }
+    }
     try {
         ExportResults(query, path);
     } catch (const Exception& e) {

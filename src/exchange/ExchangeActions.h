@@ -23,7 +23,8 @@ void importTrackDataAction(QWidget* parent, Database& database, Query& query,
                            const std::function<void()>& refreshPages,
                            const std::function<void()>& endPendingEdits = {});
 
-// Asks where to save (proposing "something.csv") and writes the results
-// file; any failure is shown as "Failed to save results.\n" and its message.
-// Nothing is shown on success.
-void exportResultsAction(QWidget* parent, Query& query);
+// Asks where to save (proposing "something.csv"), ends every pending edit
+// of the windows through endPendingEdits (a post that fails is shown and
+// nothing is written) and writes the results file; any failure is shown as
+// "Failed to save results.\n" and its message.
+void exportResultsAction(QWidget* parent, Query& query, const std::function<void()>& endPendingEdits = {});

@@ -173,3 +173,7 @@ void TMainForm::btnProcessAgainClick()
         return;
     ProcessRaceData(dialog.raceText(), QStringLiteral("hand"));
 }
+
+void TMainForm::flushWaitingTexts()
+{
+}

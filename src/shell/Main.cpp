@@ -376,7 +376,7 @@ void TMainForm::btnImportClick()
 
 void TMainForm::btnExportClick()
 {
-    exportResultsAction(this, *m_query);
+    exportResultsAction(this, *m_query, [this] { endPendingEdits(); });
 }
 
 void TMainForm::btnBarcodesClick()

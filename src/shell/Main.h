@@ -166,6 +166,9 @@ public:
     // cannot be read is shown in an error box.
     void ProcessRaceData(const QByteArray& text, const QString& source);
     void btnProcessAgainClick();
+    // On a clean exit: a text still waiting for its line end or for the
+    // quiet time is journalled and processed like any other, not dropped.
+    void flushWaitingTexts();
     void ApplyPortSettings(int n);
     void ShowConnectStatus(int n, bool connected);
     void ShowDisabledStatus(int n);

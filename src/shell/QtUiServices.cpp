@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 
 namespace {
 
@@ -131,4 +132,19 @@ bool QtUiServices::runDialog(QDialog& dialog)
 void QtUiServices::beep()
 {
     QApplication::beep();
+}
+
+void QtUiServices::showNotice(QWidget* parent, const QString& text)
+{
+    // Like the error box that keeps away from the keyboard, but it closes
+    // itself: the official need not dismiss a report of work that went well.
+    Q_UNUSED(parent);
+    auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(), text, QMessageBox::Ok);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    QTimer::singleShot(5000, box, &QWidget::close);
 }

@@ -34,6 +34,11 @@ public:
     virtual bool runDialog(QDialog& dialog) = 0;
     // The system's default beep.
     virtual void beep() = 0;
+    // A word on what a big step did ("Imported 60 athletes, ..."): shown for
+    // a few seconds in the main window's status panel and in a box that
+    // closes itself and never takes the keyboard, so a scan's Enter still
+    // goes where it was going. Returns at once.
+    virtual void showNotice(QWidget* parent, const QString& text) = 0;
 
     // The services in force. Installing takes no ownership; nullptr
     // restores the real ones.

@@ -65,8 +65,11 @@ public:
 
     void beep() override { ++beeps; }
 
+    void showNotice(QWidget*, const QString& text) override { notices << text; }
+
     QStringList errors; // every error box, with or without focus
     QStringList errorsWithoutFocus;
+    QStringList notices;
     QStringList confirmations;
     QStringList fileFilters;
     QStringList proposedNames;

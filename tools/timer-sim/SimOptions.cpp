@@ -32,6 +32,9 @@ struct SimParser {
         parser.addOptions({
             flagOption("help", "Show this help."),
             valueOption("device", "Send to this serial device instead of a pseudo-terminal.", "path"),
+            valueOption("link", "Keep a symbolic link at this path pointing at the pseudo-terminal, replaced at each "
+                                "start, so that [Devices] can name one path for good (COM11=path).",
+                        "path"),
             valueOption("baud", "Line rate in bits per second (default 57600, as the application).", "rate", "57600"),
             valueOption("file", "Send the race texts of this file (races separated by a blank line), as they are.",
                         "path"),
@@ -132,6 +135,10 @@ SimOptions parseSimOptions(const QStringList& arguments)
     options.device = p.text("device").toUtf8();
     if (p.isSet("device") && options.device.isEmpty())
         throw UsageError(QStringLiteral("--device: give the path of a serial device, such as /dev/ttyUSB0"));
+    options.link = p.text("link").toUtf8();
+    if (p.isSet("link") && (options.link.isEmpty() || !options.device.isEmpty()))
+        throw UsageError(QStringLiteral("--link: give a path for the link to the simulator's own pseudo-terminal "
+                                        "(not with --device)"));
     options.baud = checkedBaud(p.text("baud"));
 
     options.file = p.text("file");

@@ -16,6 +16,7 @@ public:
 // What one run of the simulator sends, and where.
 struct SimOptions {
     QByteArray device; // empty: a pseudo-terminal of its own
+    QByteArray link;   // a symbolic link kept pointing at the pseudo-terminal; empty none
     int baud = 57600;  // the application's default rate
 
     QString file; // empty: generated races

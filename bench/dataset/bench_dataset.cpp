@@ -1,6 +1,7 @@
 // Opening the athletes dataset of a large meet and filtering it by a surname
 // prefix, as the Athletes page's search does.
 
+#include "BenchSize.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int athleteCount = 100000;
+const int athleteCount = benchRows(100000);
 
 struct Meet {
     QTemporaryDir dir;

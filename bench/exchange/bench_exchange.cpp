@@ -4,6 +4,7 @@
 // join as CSV. Every run opens the database, does the work and closes it;
 // the sqlite3 runs include starting the tool.
 
+#include "BenchSize.h"
 #include "exchange/ResultsExport.h"
 #include "exchange/TrackDataImport.h"
 #include "store/Database.h"
@@ -26,8 +27,8 @@
 
 namespace {
 
-constexpr int lineCount = 100000;
-constexpr int resultCount = 100000;
+const int lineCount = benchRows(100000);
+const int resultCount = benchRows(100000);
 
 const char* const events[] = {"60M", "75M", "100M", "150M", "200M", "300M",
                               "400M", "800M", "1500M", "3000M", "75MH", "80MH"};

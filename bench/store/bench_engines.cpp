@@ -10,6 +10,7 @@
 // way; the database is new and empty, so the copy is the same small work
 // on both.
 
+#include "BenchSize.h"
 #include "exchange/ResultsExport.h"
 #include "exchange/TrackDataImport.h"
 #include "store/DataSet.h"
@@ -34,8 +35,8 @@
 
 namespace {
 
-constexpr int lineCount = 100000;
-constexpr int resultCount = 100000;
+const int lineCount = benchRows(100000);
+const int resultCount = benchRows(100000);
 
 // The server's state folder and connection, once started.
 struct Server {

@@ -29,41 +29,68 @@ ETrackDataLine::ETrackDataLine(int line, const QString& reason)
 
 namespace {
 
-// One record object of each kind serves every line of that kind.
+// One record object of each kind serves every line of that kind. Stores
+// the line and answers its kind, or 0 for a line of no kind.
 struct LineStore {
     ATHLETE athlete;
     EVENT event;
     RECORD record;
     PBEST pbest;
 
-    void store(const QByteArray& line, Query& query, TrackDataCounts& counts)
+    char store(const QByteArray& line, Query& query)
     {
         switch (line.front()) {
         case 'A':
             athlete.parse(line);
             athlete.store(query);
-            ++counts.athletes;
             break;
         case 'E':
             event.parse(line);
             event.store(query);
-            ++counts.events;
             break;
         case 'R':
             record.parse(line);
             record.store(query);
-            ++counts.records;
             break;
         case 'P':
             pbest.parse(line);
             pbest.store(query);
+            break;
+        default:
+            return 0; // headers, comments and anything else a spreadsheet adds
+        }
+        return line.front();
+    }
+};
+
+// The lines counted by kind, of those before `end`. Counted once the
+// storing is over rather than as each line goes: a batch in which a line
+// fails is stored again up to that line, and on a server its later lines
+// were already handed over before the failure showed.
+TrackDataCounts countKinds(const QByteArray& kinds, qsizetype end)
+{
+    TrackDataCounts counts;
+    counts.lines = int(kinds.size());
+    for (qsizetype i = 0; i < end; ++i) {
+        switch (kinds[i]) {
+        case 'A':
+            ++counts.athletes;
+            break;
+        case 'E':
+            ++counts.events;
+            break;
+        case 'R':
+            ++counts.records;
+            break;
+        case 'P':
             ++counts.pbests;
             break;
         default:
-            break; // headers, comments and anything else a spreadsheet adds
+            break;
         }
     }
-};
+    return counts;
+}
 
 void emptyTables(Query& query)
 {
@@ -98,8 +125,7 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
     const QList<QByteArray> lines = TrackDataFile::read(path);
     DatabaseBackup::create(query, QDateTime::currentDateTime());
 
-    TrackDataCounts counts;
-    counts.lines = int(lines.size());
+    QByteArray kinds(lines.size(), '\0');
     std::optional<ETrackDataLine> failure;
     database.begin();
     try {
@@ -115,7 +141,7 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
                     if (line.isEmpty())
                         return;
                     try {
-                        store.store(line, query, counts);
+                        kinds[i] = store.store(line, query);
                     } catch (const Exception& e) {
                         throw ETrackDataLine(int(i), e.message());
                     }
@@ -129,7 +155,9 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
         database.rollback();
         throw;
     }
-    if (failure)
+    if (failure) {
+        failure->setStored(countKinds(kinds, failure->line()));
         throw *failure;
-    return counts;
+    }
+    return countKinds(kinds, kinds.size());
 }

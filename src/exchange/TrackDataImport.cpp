@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <optional>
 
@@ -63,21 +64,36 @@ struct LineStore {
     }
 };
 
+// What each line stored: its kind letter (0 for none), and for an event
+// line the event's name.
+struct StoredLines {
+    QByteArray kinds;
+    QList<QByteArray> events;
+
+    explicit StoredLines(qsizetype lines)
+        : kinds(lines, '\0')
+        , events(lines)
+    {
+    }
+};
+
 // The lines counted by kind, of those before `end`. Counted once the
 // storing is over rather than as each line goes: a batch in which a line
 // fails is stored again up to that line, and on a server its later lines
-// were already handed over before the failure showed.
-TrackDataCounts countKinds(const QByteArray& kinds, qsizetype end)
+// were already handed over before the failure showed. An event named on
+// several lines is one row of the table, and counts once.
+TrackDataCounts countKinds(const StoredLines& stored, qsizetype end)
 {
     TrackDataCounts counts;
-    counts.lines = int(kinds.size());
+    counts.lines = int(stored.kinds.size());
+    QSet<QByteArray> events;
     for (qsizetype i = 0; i < end; ++i) {
-        switch (kinds[i]) {
+        switch (stored.kinds[i]) {
         case 'A':
             ++counts.athletes;
             break;
         case 'E':
-            ++counts.events;
+            events.insert(stored.events[i]);
             break;
         case 'R':
             ++counts.records;
@@ -89,6 +105,7 @@ TrackDataCounts countKinds(const QByteArray& kinds, qsizetype end)
             break;
         }
     }
+    counts.events = int(events.size());
     return counts;
 }
 
@@ -125,7 +142,7 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
     const QList<QByteArray> lines = TrackDataFile::read(path);
     DatabaseBackup::create(query, QDateTime::currentDateTime());
 
-    QByteArray kinds(lines.size(), '\0');
+    StoredLines stored(lines.size());
     std::optional<ETrackDataLine> failure;
     database.begin();
     try {
@@ -141,7 +158,9 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
                     if (line.isEmpty())
                         return;
                     try {
-                        kinds[i] = store.store(line, query);
+                        stored.kinds[i] = store.store(line, query);
+                        if (stored.kinds[i] == 'E')
+                            stored.events[i] = store.event.event;
                     } catch (const Exception& e) {
                         throw ETrackDataLine(int(i), e.message());
                     }
@@ -156,8 +175,8 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
         throw;
     }
     if (failure) {
-        failure->setStored(countKinds(kinds, failure->line()));
+        failure->setStored(countKinds(stored, failure->line()));
         throw *failure;
     }
-    return countKinds(kinds, kinds.size());
+    return countKinds(stored, lines.size());
 }

@@ -9,8 +9,9 @@
 class Database;
 class Query;
 
-// What one import stored, line kind by line kind (an event already present
-// counts as stored, since the table holds it either way).
+// What one import stored, line kind by line kind. Events count by name,
+// once however many lines name them; one already present counts, since the
+// table holds it either way.
 struct TrackDataCounts {
     int lines = 0; // lines of the file, all kinds
     int athletes = 0;

@@ -57,7 +57,7 @@ TEST_F(ExchangeActions, ImportedFileIsShownWithANoticeOfWhatItStored)
 {
     ui.confirmAnswers << true;
     ui.openAnswers << writeFile(QStringLiteral("meet.csv"),
-                                "Kind,Number\r\nA,1,Ann,Lee,12,Blue,F\r\nE,100M\r\nE,200M\r\nP,1,100M,14.5\r\n");
+                                "Kind,Number\r\nA,1,Ann,Lee,12,Blue,F\r\nE,100M\r\nE,200M\r\nE,200M\r\nP,1,100M,14.5\r\n");
     importAction();
     EXPECT_TRUE(ui.errors.isEmpty());
     EXPECT_EQ(ui.notices,

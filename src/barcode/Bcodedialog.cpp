@@ -319,11 +319,12 @@ void TbcodeForm::btnPrintMemoClick()
         QPrinter printer(QPrinter::HighResolution);
         if (!UiServices::current().choosePrinter(this, printer))
             return;
-        printOn(printer, lines, layout);
+        const int pages = printOn(printer, lines, layout);
+        UiServices::current().showNotice(this, printedSummary(lines.size(), pages));
     });
 }
 
-void TbcodeForm::printOn(QPrinter& printer, const QStringList& lines, const LabelLayout& layout)
+int TbcodeForm::printOn(QPrinter& printer, const QStringList& lines, const LabelLayout& layout)
 {
     // A page range chosen in the print dialog is not consulted: a sheet is
     // always printed whole, as the labels are counted from its first page.
@@ -335,9 +336,10 @@ void TbcodeForm::printOn(QPrinter& printer, const QStringList& lines, const Labe
                             .arg(printer.outputFileName().isEmpty() ? printer.printerName()
                                                                     : printer.outputFileName()));
     }
+    int printed = 0;
     try {
         int page = 1;
-        printLabelSheets(
+        printed = printLabelSheets(
             painter,
             [&] {
                 ++page;
@@ -355,7 +357,10 @@ void TbcodeForm::printOn(QPrinter& printer, const QStringList& lines, const Labe
         painter.end();
         throw;
     }
-    painter.end();
+    // The pages count only once the printer has taken the document whole.
+    if (!painter.end())
+        throw Exception(QStringLiteral("The printer could not finish the print job; check what it printed."));
+    return printed;
 }
 
 void TbcodeForm::btnExitClick()

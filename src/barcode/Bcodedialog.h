@@ -85,7 +85,8 @@ private:
     // The label layout the boxes hold, converted in the order of the boxes;
     // throws at the first box that is not a whole number.
     LabelLayout boxLayout() const;
-    void printOn(QPrinter& printer, const QStringList& lines, const LabelLayout& layout);
+    // Prints the sheets and answers the number of pages printed.
+    int printOn(QPrinter& printer, const QStringList& lines, const LabelLayout& layout);
     // Runs a handler's work and shows what it throws.
 
     QImage m_picture;

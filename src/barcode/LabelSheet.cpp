@@ -96,7 +96,7 @@ void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const Q
     painter.restore();
 }
 
-void printLabelSheets(QPainter& painter, const std::function<void()>& newPage, const QStringList& lines,
+int printLabelSheets(QPainter& painter, const std::function<void()>& newPage, const QStringList& lines,
                       const LabelLayout& layout)
 {
     checkLabelLayout(layout);
@@ -107,14 +107,29 @@ void printLabelSheets(QPainter& painter, const std::function<void()>& newPage, c
     painter.setFont(QFont(QStringLiteral("Arial"), 10));
 
     BARCODE& barcode = BARCODE::instance();
+    int pages = 1;
     for (qint32 i = 0; i < qint32(lines.size()); ++i) {
         const LabelPlace place = labelPlace(layout, i);
-        if (i > 0 && place.column == 0 && place.row == 0)
+        if (i > 0 && place.column == 0 && place.row == 0) {
             newPage();
+            ++pages;
+        }
 
         const QString& text = lines[i];
         barcode.Encode(paddedNumber(text));
         const QRect rect = place.rect();
         drawLabel(painter, rect, barcode.bitmap, layout.includeNumber ? text : QString(), rect.height() / 2);
     }
+    return pages;
+}
+
+QString printedSummary(qint64 labels, int pages)
+{
+    if (labels == 0)
+        return QStringLiteral("Printed no labels: the list of numbers is empty");
+    return QStringLiteral("Printed %1 %2 on %3 %4")
+        .arg(labels)
+        .arg(labels == 1 ? QStringLiteral("label") : QStringLiteral("labels"))
+        .arg(pages)
+        .arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"));
 }

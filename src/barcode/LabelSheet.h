@@ -55,10 +55,15 @@ void drawLabel(QPainter& painter, const QRect& rect, const QImage& bars, const Q
 // gives, by drawLabel, with the line's text in Arial 10 points when
 // layout.includeNumber is set; the number's band takes at most half the
 // label. newPage is called to begin each further page; an empty list draws
-// nothing and so leaves one empty page.
+// nothing and so leaves one empty page. Answers the number of pages drawn
+// on, the first included.
 //
 // Throws Exception before anything is drawn when the layout cannot be
 // placed or a line cannot be encoded; an exception that newPage raises is
 // passed on.
-void printLabelSheets(QPainter& painter, const std::function<void()>& newPage, const QStringList& lines,
+int printLabelSheets(QPainter& painter, const std::function<void()>& newPage, const QStringList& lines,
                       const LabelLayout& layout);
+
+// The word after a print: "Printed 70 labels on 2 pages", "Printed 1 label
+// on 1 page"; a list of no numbers says that nothing was printed.
+QString printedSummary(qint64 labels, int pages);

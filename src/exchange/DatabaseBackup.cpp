@@ -11,8 +11,10 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -74,15 +76,19 @@ QList<Copy> copiesBeside(const Database& database)
     return copies;
 }
 
-QString freshName(const Database& database, const QDateTime& at)
+// The name of a new copy, `suffix` after it: the stamp of `at`, and within
+// the same second a serial past that of every copy of the second. A serial
+// freed by a removed copy is not handed out again: the newer copy would
+// sort before older ones of its second, and be the first to go.
+QString freshName(const QList<Copy>& copies, const QString& stem, const QDateTime& at, const QString& suffix)
 {
-    const QFileInfo db(database.filePath());
-    const QString stem = db.absoluteDir().absoluteFilePath(db.completeBaseName() + QStringLiteral("-backup-")
-                                                           + stampOf(at));
-    QString path = stem + QStringLiteral(".db");
-    for (int serial = 2; QFileInfo::exists(path); ++serial)
-        path = stem + QStringLiteral("-%1.db").arg(serial);
-    return path;
+    const QString stamp = stampOf(at);
+    int serial = 0;
+    for (const Copy& copy : copies)
+        if (copy.stamp == stamp)
+            serial = std::max(serial, copy.serial);
+    const QString name = stem + stamp;
+    return serial == 0 ? name + suffix : name + QStringLiteral("-%1").arg(serial + 1) + suffix;
 }
 
 // A copy is written under this suffix and takes its name only once it is
@@ -132,6 +138,63 @@ void copyDatabase(Query& query, const QString& target)
     }
 }
 
+// Whether the tables of a copy hold any race or result; `schema` is empty
+// for a copy's own file. One statement for both engines, answering 1 or 0.
+QString holdsRacesStatement(const QString& schema)
+{
+    const QString prefix = schema.isEmpty() ? QString() : SqlDialect::quoteName(schema.toUtf8()) + QLatin1Char('.');
+    return QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM %1%2) OR EXISTS (SELECT 1 FROM %1%3) "
+                          "THEN 1 ELSE 0 END")
+        .arg(prefix, SqlDialect::quoteName("races"), SqlDialect::quoteName("result"));
+}
+
+bool answersYes(QSqlQuery& query, const QString& statement)
+{
+    return query.exec(statement) && query.next() && query.value(0).toInt() != 0;
+}
+
+// A copy file is read through a connection of its own, read-only and
+// marked unchanging, so that reading it writes nothing beside it; a copy
+// that cannot be read counts as holding no races.
+bool fileHoldsRaces(const QString& path)
+{
+    const QString name = QStringLiteral("VEXO_ACC-backup-reader");
+    bool holds = false;
+    {
+        QSqlDatabase copy = QSqlDatabase::addDatabase(SqlDialect::driverName(SqlEngine::SQLite), name);
+        copy.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        QUrl file = QUrl::fromLocalFile(path);
+        file.setQuery(QStringLiteral("immutable=1"));
+        copy.setDatabaseName(file.toString(QUrl::FullyEncoded));
+        if (copy.open()) {
+            QSqlQuery query(copy);
+            holds = answersYes(query, holdsRacesStatement(QString()));
+        }
+        copy.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return holds;
+}
+
+// The copies that go, oldest first: all but the `keep` newest, except the
+// newest copy that holds any race or result. Every import attempt makes a
+// copy, failed ones too, so an official mending a file line by line soon
+// has only copies of an empty meet; the last copy of the meet's races is
+// kept beside them until a newer copy holds races of its own.
+QList<Copy> copiesToRemove(const QList<Copy>& copies, int keep, const std::function<bool(const Copy&)>& holdsRaces)
+{
+    const qsizetype firstKept = std::max<qsizetype>(copies.size() - std::max(keep, 1), 0);
+    qsizetype lastWithRaces = -1;
+    for (qsizetype i = copies.size() - 1; i >= 0 && lastWithRaces < 0; --i)
+        if (holdsRaces(copies[i]))
+            lastWithRaces = i;
+    QList<Copy> going;
+    for (qsizetype i = 0; i < firstKept; ++i)
+        if (i != lastWithRaces)
+            going << copies[i];
+    return going;
+}
+
 // The server's copies, by their schema names.
 QStringList serverCopyNames(const Database& database)
 {
@@ -154,10 +217,8 @@ QString copyInsideServer(Query& query, const QDateTime& at, int keep)
     const QString base = QString::fromLatin1(Database::alias);
     Database& database = query.database();
     const QStringList names = serverCopyNames(database);
-    const QString stem = base + QStringLiteral("-backup-") + stampOf(at);
-    QString target = stem;
-    for (int serial = 2; names.contains(target); ++serial)
-        target = stem + QStringLiteral("-%1").arg(serial);
+    const QString target =
+        freshName(orderedCopies(names, base, QString()), base + QStringLiteral("-backup-"), at, QString());
 
     const bool own = !database.inTransaction();
     try {
@@ -173,9 +234,10 @@ QString copyInsideServer(Query& query, const QDateTime& at, int keep)
     }
 
     // As with files, an old copy that will not go is no reason to stop.
-    const QList<Copy> copies = orderedCopies(serverCopyNames(database), base, QString());
-    for (qsizetype i = 0; i + std::max(keep, 1) < copies.size(); ++i)
-        QSqlQuery(database.connection()).exec(SqlDialect::dropSchema(copies[i].path));
+    QSqlQuery reader(database.connection());
+    const auto holdsRaces = [&](const Copy& copy) { return answersYes(reader, holdsRacesStatement(copy.path)); };
+    for (const Copy& copy : copiesToRemove(orderedCopies(serverCopyNames(database), base, QString()), keep, holdsRaces))
+        QSqlQuery(database.connection()).exec(SqlDialect::dropSchema(copy.path));
     return target;
 }
 
@@ -189,7 +251,10 @@ QString create(Query& query, const QDateTime& at, int keep)
     if (database.engine() == SqlEngine::PostgreSQL)
         return copyInsideServer(query, at, keep);
     removeUnfinished(database);
-    const QString target = freshName(database, at);
+    const QFileInfo db(database.filePath());
+    const QString target = freshName(copiesBeside(database),
+                                     db.absoluteDir().absoluteFilePath(db.completeBaseName() + QStringLiteral("-backup-")),
+                                     at, QStringLiteral(".db"));
     copyDatabase(query, target);
 
     // Removing an old copy that will not go is no reason to stop the import:
@@ -200,13 +265,19 @@ QString create(Query& query, const QDateTime& at, int keep)
         if (copy.empty)
             QFile::remove(copy.path);
     copies.removeIf([](const Copy& copy) { return copy.empty; });
-    for (qsizetype i = 0; i + std::max(keep, 1) < copies.size(); ++i)
-        QFile::remove(copies[i].path);
+    for (const Copy& copy : copiesToRemove(copies, keep, [](const Copy& copy) { return fileHoldsRaces(copy.path); }))
+        QFile::remove(copy.path);
     return target;
 }
 
 QStringList existing(const Database& database)
 {
+    if (database.engine() == SqlEngine::PostgreSQL) {
+        QStringList names;
+        for (const Copy& copy : orderedCopies(serverCopyNames(database), QString::fromLatin1(Database::alias), {}))
+            names << copy.path;
+        return names;
+    }
     QStringList paths;
     for (const Copy& copy : copiesBeside(database))
         if (!copy.empty)

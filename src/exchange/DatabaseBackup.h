@@ -23,13 +23,16 @@ constexpr int kept = 5;
 
 // Writes a consistent copy of the database as it was last committed, through
 // the query's own connection (the query is closed first), then removes the
-// oldest copies so that at most `keep` remain (an empty file is no copy).
+// oldest copies so that `keep` remain (an empty file is no copy), and
+// besides them the newest copy that holds any race or result, when none of
+// those `keep` does.
 // Returns the path of the new copy. Throws Exception naming the copy when it
 // cannot be written, also inside a transaction; the database is not touched
 // either way, and no part of the copy is left.
 QString create(Query& query, const QDateTime& at, int keep = kept);
 
-// The copies beside the database, oldest first.
+// The copies beside the database (on a server, its copy schemas), oldest
+// first.
 QStringList existing(const Database& database);
 
 } // namespace DatabaseBackup

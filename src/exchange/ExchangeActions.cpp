@@ -1,8 +1,11 @@
 #include "exchange/ExchangeActions.h"
 
+#include "exchange/ExchangeSummary.h"
 #include "exchange/ResultsExport.h"
 #include "exchange/TrackDataImport.h"
 #include "shell/UiServices.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -31,10 +34,13 @@ bool importChosenFile(QWidget* parent, Database& database, Query& query,
             return false;
         }
     }
+    const QString file = QFileInfo(path).fileName();
     try {
-        ImportTrackData(database, query, path);
+        const TrackDataCounts counts = ImportTrackData(database, query, path);
+        ui.showNotice(parent, ExchangeSummary::imported(counts, file));
     } catch (const ETrackDataLine& e) {
         ui.showError(parent, e.message());
+        ui.showNotice(parent, ExchangeSummary::importStopped(e, file));
     }
     return true;
 }
@@ -70,7 +76,8 @@ void exportResultsAction(QWidget* parent, Query& query, const std::function<void
         }
     }
     try {
-        ExportResults(query, path);
+        const ResultsWritten written = ExportResults(query, path);
+        ui.showNotice(parent, ExchangeSummary::exported(written, QFileInfo(path).fileName()));
     } catch (const Exception& e) {
         ui.showError(parent, QStringLiteral("Failed to save results.\n") + e.message());
     } catch (const std::exception& e) {

@@ -10,12 +10,16 @@
 #include <QDate>
 #include <QDir>
 #include <QSaveFile>
+#include <QSet>
 
 #include <cmath>
 
 namespace ResultsExport {
 
-const char* const statement = "SELECT DISTINCTROW races.datetime, result.athlete_number, races.event, result.value"
+// The race's key and its completed mark are read for the word after the
+// export, not written to the file.
+const char* const statement = "SELECT DISTINCTROW races.datetime, result.athlete_number, races.event, result.value,"
+                              " races.race_id_pk, races.completed"
                               " FROM races INNER JOIN result ON races.race_id_pk = result.race_id_pk"
                               " WHERE ((result.athlete_number<>0))";
 
@@ -56,13 +60,21 @@ void appendField(QByteArray& out, const QByteArray& field)
 
 } // namespace
 
-QByteArray text(Query& query)
+QByteArray text(Query& query, ResultsWritten* written)
 {
     QByteArray out = "Results\r\n";
     out.reserve(1 << 16);
     query.setSQL(statement);
     query.Open();
+    ResultsWritten counts;
+    QSet<qint64> races;
+    QSet<qint64> notCompleted;
     for (query.First(); !query.Eof(); query.Next()) {
+        const qint64 race = query.FieldByName("race_id_pk").Value().toLongLong();
+        races.insert(race);
+        if (!query.FieldByName("completed").AsBoolean())
+            notCompleted.insert(race);
+        ++counts.results;
         appendDate(out, query.FieldByName("datetime"));
         const QByteArray event = query.FieldByName("event").AsString();
         const double value = query.FieldByName("value").AsFloat();
@@ -72,6 +84,10 @@ QByteArray text(Query& query)
         out += ',' + Miscl::floatText(value) + "\r\n";
     }
     query.Close();
+    counts.races = races.size();
+    counts.racesNotCompleted = notCompleted.size();
+    if (written)
+        *written = counts;
     return out;
 }
 
@@ -89,9 +105,10 @@ Exception notWritten(const QString& shown, const QString& lead, const QString& r
 
 } // namespace
 
-void ExportResults(Query& query, const QString& path)
+ResultsWritten ExportResults(Query& query, const QString& path)
 {
-    const QByteArray contents = ResultsExport::text(query);
+    ResultsWritten written;
+    const QByteArray contents = ResultsExport::text(query, &written);
 
     const QString shown = QDir::toNativeSeparators(path);
     const QString cannotWrite = QStringLiteral("Cannot write the results file %1: %2");
@@ -108,4 +125,5 @@ void ExportResults(Query& query, const QString& path)
     }
     if (!file.commit())
         throw notWritten(shown, cannotWrite, file.errorString());
+    return written;
 }

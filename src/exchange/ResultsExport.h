@@ -5,6 +5,14 @@
 
 class Query;
 
+// What an export wrote: its result lines, the races they belong to, and
+// how many of those races are not marked completed.
+struct ResultsWritten {
+    qint64 results = 0;
+    qint64 races = 0;
+    qint64 racesNotCompleted = 0;
+};
+
 // The results file for the meet's results system: the line "Results", then
 // one line per result that has an athlete number: date (yyyy-mm-dd),
 // athlete number, event, value. Every line ends with CR LF; the value has a
@@ -17,9 +25,10 @@ namespace ResultsExport {
 // The statement of the export, in the system's SQL.
 extern const char* const statement;
 
-// The whole file's contents, read through the query. Throws Exception when
-// the query fails or a column is missing.
-QByteArray text(Query& query);
+// The whole file's contents, read through the query, and what they hold
+// into `written` when given. Throws Exception when the query fails or a
+// column is missing.
+QByteArray text(Query& query, ResultsWritten* written = nullptr);
 
 // The date part of a day count as yyyy-mm-dd (day 0 is 1899-12-30).
 QByteArray dateText(double dayCount);
@@ -30,5 +39,5 @@ QByteArray dateText(double dayCount);
 // The file is written in one piece beside the old one and then put in its
 // place, so any failure (the query, a folder that does not exist or cannot
 // be written) leaves an existing file as it was. Throws Exception with a
-// message a person can act on.
-void ExportResults(Query& query, const QString& path);
+// message a person can act on. Answers what the file holds.
+ResultsWritten ExportResults(Query& query, const QString& path);

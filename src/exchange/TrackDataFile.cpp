@@ -24,16 +24,35 @@ qsizetype firstNonUtf16(const QString& text, bool oddByte)
     return oddByte ? text.size() - 1 : -1;
 }
 
-// Text in the encoding a byte-order mark names. Bytes that are not UTF-8
-// after a UTF-8 mark are read as Windows-1252, as any text that is not
-// UTF-8; a file marked as UTF-16 that is not is refused at the line where
-// it stops being UTF-16, since nothing else it could be is known.
-QString decodeMarked(QStringConverter::Encoding encoding, QByteArrayView bytes)
+// 8-bit text decoded line by line, each line UTF-8 when it is valid UTF-8
+// and Windows-1252 when not: a file kept in UTF-8 and added to once by a
+// program that writes Windows-1252 (one pasted name) keeps every other
+// line's names as written. The line ends themselves are kept: CR and LF
+// are never part of a longer character in either encoding.
+QString decodeLineByLine(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    qsizetype start = 0;
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i <= size; ++i) {
+        if (i < size && bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        text += TextEncoding::decode8Bit(bytes.sliced(start, i - start).toByteArray());
+        if (i < size)
+            text += QLatin1Char(bytes[i]);
+        start = i + 1;
+    }
+    return text;
+}
+
+// Text in the UTF-16 a byte-order mark names. A file marked as UTF-16 that
+// is not is refused at the line where it stops being UTF-16, since nothing
+// else it could be is known.
+QString decodeUtf16(QStringConverter::Encoding encoding, QByteArrayView bytes)
 {
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     const QString text = decoder.decode(bytes);
-    if (encoding == QStringConverter::Utf8)
-        return decoder.hasError() ? TextEncoding::decode8Bit(bytes.toByteArray()) : text;
     const qsizetype bad = firstNonUtf16(text, bytes.size() % 2 != 0);
     if (bad < 0)
         return text;
@@ -51,14 +70,15 @@ namespace TrackDataFile {
 QString decode(const QByteArray& bytes)
 {
     const QByteArrayView all(bytes);
-    if (all.startsWith("\xEF\xBB\xBF"))
-        return decodeMarked(QStringConverter::Utf8, all.sliced(3));
     if (all.startsWith("\xFF\xFE"))
-        return decodeMarked(QStringConverter::Utf16LE, all.sliced(2));
+        return decodeUtf16(QStringConverter::Utf16LE, all.sliced(2));
     if (all.startsWith("\xFE\xFF"))
-        return decodeMarked(QStringConverter::Utf16BE, all.sliced(2));
-
-    return TextEncoding::decode8Bit(bytes);
+        return decodeUtf16(QStringConverter::Utf16BE, all.sliced(2));
+    // A UTF-8 mark says what the file's lines are meant to be; it is no
+    // part of the first line.
+    if (all.startsWith("\xEF\xBB\xBF"))
+        return decodeLineByLine(all.sliced(3));
+    return decodeLineByLine(all);
 }
 
 QList<QByteArray> splitLines(const QString& text)

@@ -8,11 +8,11 @@
 // lines, each line an 8-bit text (UTF-8) ready for the record classes.
 namespace TrackDataFile {
 
-// A UTF-8 or UTF-16 byte-order mark selects that encoding and is dropped.
-// Without one the bytes are UTF-8 when they are valid UTF-8, and otherwise
-// Windows-1252, which is what spreadsheet programs write on the systems that
-// prepare the meet's data; so are bytes after a UTF-8 mark that are not
-// UTF-8. Throws ETrackDataLine for a file marked as UTF-16 that is not.
+// A UTF-16 byte-order mark selects that encoding and is dropped; throws
+// ETrackDataLine for a file marked as UTF-16 that is not. Any other file is
+// decoded line by line (a UTF-8 mark dropped first): a line is UTF-8 when
+// it is valid UTF-8, and otherwise Windows-1252, which is what spreadsheet
+// programs write on the systems that prepare the meet's data.
 QString decode(const QByteArray& bytes);
 
 // Lines end at CR LF, a lone LF or a lone CR; a break at the very end adds no

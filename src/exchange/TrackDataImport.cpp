@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <optional>
 
@@ -29,41 +30,84 @@ ETrackDataLine::ETrackDataLine(int line, const QString& reason)
 
 namespace {
 
-// One record object of each kind serves every line of that kind.
+// One record object of each kind serves every line of that kind. Stores
+// the line and answers its kind, or 0 for a line of no kind.
 struct LineStore {
     ATHLETE athlete;
     EVENT event;
     RECORD record;
     PBEST pbest;
 
-    void store(const QByteArray& line, Query& query, TrackDataCounts& counts)
+    char store(const QByteArray& line, Query& query)
     {
         switch (line.front()) {
         case 'A':
             athlete.parse(line);
             athlete.store(query);
-            ++counts.athletes;
             break;
         case 'E':
             event.parse(line);
             event.store(query);
-            ++counts.events;
             break;
         case 'R':
             record.parse(line);
             record.store(query);
-            ++counts.records;
             break;
         case 'P':
             pbest.parse(line);
             pbest.store(query);
+            break;
+        default:
+            return 0; // headers, comments and anything else a spreadsheet adds
+        }
+        return line.front();
+    }
+};
+
+// What each line stored: its kind letter (0 for none), and for an event
+// line the event's name.
+struct StoredLines {
+    QByteArray kinds;
+    QList<QByteArray> events;
+
+    explicit StoredLines(qsizetype lines)
+        : kinds(lines, '\0')
+        , events(lines)
+    {
+    }
+};
+
+// The lines counted by kind, of those before `end`. Counted once the
+// storing is over rather than as each line goes: a batch in which a line
+// fails is stored again up to that line, and on a server its later lines
+// were already handed over before the failure showed. An event named on
+// several lines is one row of the table, and counts once.
+TrackDataCounts countKinds(const StoredLines& stored, qsizetype end)
+{
+    TrackDataCounts counts;
+    counts.lines = int(stored.kinds.size());
+    QSet<QByteArray> events;
+    for (qsizetype i = 0; i < end; ++i) {
+        switch (stored.kinds[i]) {
+        case 'A':
+            ++counts.athletes;
+            break;
+        case 'E':
+            events.insert(stored.events[i]);
+            break;
+        case 'R':
+            ++counts.records;
+            break;
+        case 'P':
             ++counts.pbests;
             break;
         default:
-            break; // headers, comments and anything else a spreadsheet adds
+            break;
         }
     }
-};
+    counts.events = int(events.size());
+    return counts;
+}
 
 void emptyTables(Query& query)
 {
@@ -98,8 +142,7 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
     const QList<QByteArray> lines = TrackDataFile::read(path);
     DatabaseBackup::create(query, QDateTime::currentDateTime());
 
-    TrackDataCounts counts;
-    counts.lines = int(lines.size());
+    StoredLines stored(lines.size());
     std::optional<ETrackDataLine> failure;
     database.begin();
     try {
@@ -115,7 +158,9 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
                     if (line.isEmpty())
                         return;
                     try {
-                        store.store(line, query, counts);
+                        stored.kinds[i] = store.store(line, query);
+                        if (stored.kinds[i] == 'E')
+                            stored.events[i] = store.event.event;
                     } catch (const Exception& e) {
                         throw ETrackDataLine(int(i), e.message());
                     }
@@ -129,7 +174,9 @@ TrackDataCounts ImportTrackData(Database& database, Query& query, const QString&
         database.rollback();
         throw;
     }
-    if (failure)
+    if (failure) {
+        failure->setStored(countKinds(stored, failure->line()));
         throw *failure;
-    return counts;
+    }
+    return countKinds(stored, lines.size());
 }

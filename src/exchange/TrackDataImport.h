@@ -4,33 +4,41 @@
 
 #include <QString>
 
+#include <optional>
+
 class Database;
 class Query;
 
-// A line of the track data file that could not be parsed or stored. The
-// import stopped there; the lines before it are stored. message() is the
-// text of the error box: "Failed to Save data to Database, error on line: ",
-// the line number counted from 0, a line break and the reason.
-class ETrackDataLine : public Exception {
-public:
-    ETrackDataLine(int line, const QString& reason);
-
-    int line() const { return m_line; }
-    QString reason() const { return m_reason; }
-
-private:
-    int m_line;
-    QString m_reason;
-};
-
-// What one import stored, line kind by line kind (an event already present
-// counts as read, since the table keeps it either way).
+// What one import stored, line kind by line kind. Events count by name,
+// once however many lines name them; one already present counts, since the
+// table holds it either way.
 struct TrackDataCounts {
     int lines = 0; // lines of the file, all kinds
     int athletes = 0;
     int events = 0;
     int records = 0;
     int pbests = 0;
+};
+
+// A line of the track data file that could not be read, parsed or stored.
+// message() is the text of the error box: "Failed to Save data to
+// Database, error on line: ", the line number counted from 0, a line break
+// and the reason. stored() tells what the import kept: the lines before
+// this one, in place of the meet's reference and race data; none when the
+// line was refused before anything changed (a file that cannot be decoded).
+class ETrackDataLine : public Exception {
+public:
+    ETrackDataLine(int line, const QString& reason);
+
+    int line() const { return m_line; }
+    QString reason() const { return m_reason; }
+    const std::optional<TrackDataCounts>& stored() const { return m_stored; }
+    void setStored(const TrackDataCounts& counts) { m_stored = counts; }
+
+private:
+    int m_line;
+    QString m_reason;
+    std::optional<TrackDataCounts> m_stored;
 };
 
 // Replaces the meet's reference data with the track data file at path and
@@ -43,7 +51,8 @@ struct TrackDataCounts {
 // copied beside itself (DatabaseBackup). The emptying and the lines run in
 // one transaction, so a crash or power cut on the way leaves the database as
 // it was; it is committed when the last line is stored, or at a line that
-// fails, which then raises ETrackDataLine with the lines before it stored.
+// fails, which then raises ETrackDataLine with the lines before it stored
+// and counted.
 // Any other failure (the file unreadable or one of the database's own files,
 // the copy or the emptying failing) raises its Exception with the database
 // unchanged.

@@ -281,8 +281,15 @@ TEST_F(BarcodeWindowTest, PrintsEveryLabelOnAsManyPagesAsNeeded)
 
     form->meNumbers->clear();
     EXPECT_EQ(pdfPages(printToPdf()), 1) << "an empty list prints one empty page";
+    form->meNumbers->setPlainText(QStringLiteral("7"));
+    EXPECT_EQ(pdfPages(printToPdf()), 1);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(ui.printDialogs, 3);
+    EXPECT_EQ(ui.printDialogs, 4);
+    // Each print ends with a word of what it printed.
+    EXPECT_EQ(ui.notices, (QStringList{QStringLiteral("Printed 130 labels on 2 pages"),
+                                       QStringLiteral("Printed 131 labels on 3 pages"),
+                                       QStringLiteral("Printed no labels: the list of numbers is empty"),
+                                       QStringLiteral("Printed 1 label on 1 page")}));
 }
 
 TEST_F(BarcodeWindowTest, CancelledPrintDialogPrintsNothing)
@@ -291,6 +298,7 @@ TEST_F(BarcodeWindowTest, CancelledPrintDialogPrintsNothing)
     EXPECT_FALSE(QFile::exists(printToPdf(false)));
     EXPECT_EQ(ui.printDialogs, 1);
     EXPECT_TRUE(ui.errors.isEmpty());
+    EXPECT_TRUE(ui.notices.isEmpty());
 }
 
 TEST_F(BarcodeWindowTest, RefusesBeforeThePrintDialog)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStringEncoder>
+
 namespace {
 
 const QString confirmText = QStringLiteral("This operation will clear all existing race data.\n Do you wish to proceed?\n");
@@ -51,12 +53,15 @@ TEST_F(ExchangeActions, CancelledFileDialogChangesNothingButRefreshes)
     EXPECT_EQ(refreshes, QList<qsizetype>{0});
 }
 
-TEST_F(ExchangeActions, ImportedFileIsShownWithoutAMessage)
+TEST_F(ExchangeActions, ImportedFileIsShownWithANoticeOfWhatItStored)
 {
     ui.confirmAnswers << true;
-    ui.openAnswers << writeFile(QStringLiteral("meet.csv"), "A,1,Ann,Lee,12,Blue,F\r\n");
+    ui.openAnswers << writeFile(QStringLiteral("meet.csv"),
+                                "Kind,Number\r\nA,1,Ann,Lee,12,Blue,F\r\nE,100M\r\nE,200M\r\nE,200M\r\nP,1,100M,14.5\r\n");
     importAction();
     EXPECT_TRUE(ui.errors.isEmpty());
+    EXPECT_EQ(ui.notices,
+              QStringList{QStringLiteral("Imported 1 athlete, 2 events, 0 records, 1 personal best from meet.csv")});
     EXPECT_EQ(refreshes, QList<qsizetype>{0});
     EXPECT_EQ(count("athletes"), 1);
     EXPECT_EQ(count("races"), 0);
@@ -72,6 +77,28 @@ TEST_F(ExchangeActions, FailingLineIsShownAndThePagesRefreshedAfterIt)
                              "Failed to Save data to Database, error on line: 2\nInvalid Athlete CSV string")});
     EXPECT_EQ(refreshes, QList<qsizetype>{1});
     EXPECT_EQ(count("athletes"), 2);
+
+    // The word after it never reads as a success, and counts only what
+    // was stored: a line that fails late in a batch, after the lines of
+    // its batch went to the engine, is not counted with them. A file
+    // refused before anything changed says so.
+    QByteArray lines;
+    for (int number = 1; number <= 600; ++number)
+        lines += "A," + QByteArray::number(number) + ",Ann,Lee,12,Blue,F\r\n";
+    QStringEncoder utf16(QStringConverter::Utf16LE);
+    ui.confirmAnswers << true << true;
+    ui.openAnswers << writeFile(QStringLiteral("long.csv"), lines + "A,600,Twice,Lee,12,Blue,F\r\n")
+                   << writeFile(QStringLiteral("marked.csv"), "\xFF\xFE" + QByteArray(utf16.encode(u"A,1\r\n")) + "A");
+    importAction();
+    importAction();
+    EXPECT_EQ(count("athletes"), 600);
+    ASSERT_EQ(ui.errors.size(), 3);
+    EXPECT_EQ(ui.notices,
+              (QStringList{QStringLiteral("The import of meet.csv stopped at line 2: only the lines before it were "
+                                          "stored, 2 athletes, 0 events, 0 records, 0 personal bests"),
+                           QStringLiteral("The import of long.csv stopped at line 600: only the lines before it were "
+                                          "stored, 600 athletes, 0 events, 0 records, 0 personal bests"),
+                           QStringLiteral("Nothing was imported from marked.csv; the meet is as it was")}));
 }
 
 TEST_F(ExchangeActions, FailingPostStopsTheImportWithItsMessage)
@@ -108,7 +135,7 @@ TEST_F(ExchangeActions, ImportThatCannotStartGoesOnToTheCaller)
     EXPECT_EQ(raceDataRows(), 5);
 }
 
-TEST_F(ExchangeActions, ExportProposesTheNameAndWritesSilently)
+TEST_F(ExchangeActions, ExportProposesTheNameAndSaysWhatItWrote)
 {
     const QString path = dir.filePath(QStringLiteral("results.csv"));
     ui.saveAnswers << QString() << path;
@@ -119,6 +146,27 @@ TEST_F(ExchangeActions, ExportProposesTheNameAndWritesSilently)
     EXPECT_EQ(ui.proposedNames, QStringList(2, QStringLiteral("something.csv")));
     EXPECT_TRUE(ui.errors.isEmpty());
     EXPECT_EQ(readFile(path), QByteArray("Results\r\n2025-05-01,900,100M,12.5\r\n"));
+
+    // A second race, completed, with two scanned places and one not yet.
+    exec("insert into races (race_id_pk, number, datetime, event, completed, age, gender, heat, hf, mode)"
+         " values (78, 4, '2025-05-01 11:00:00', '200M', 1, 12, 'M', 1, '', 'LANE')");
+    exec("insert into result (race_id_pk, place, value, lane, athlete_number) values (78, '1', 25.1, 'B01', 900)");
+    exec("insert into result (race_id_pk, place, value, lane, athlete_number) values (78, '2', 25.9, 'B02', 901)");
+    exec("insert into result (race_id_pk, place, value, lane, athlete_number) values (78, '3', 26.4, 'B03', 0)");
+    ui.saveAnswers << path;
+    exportResultsAction(nullptr, *query);
+    exec("update races set completed = 1");
+    ui.saveAnswers << path;
+    exportResultsAction(nullptr, *query);
+    exec("delete from result");
+    ui.saveAnswers << path;
+    exportResultsAction(nullptr, *query);
+    EXPECT_EQ(ui.notices,
+              (QStringList{QStringLiteral("Wrote 1 result of 1 race to results.csv; it is not completed"),
+                           QStringLiteral("Wrote 3 results of 2 races to results.csv; 1 of them not completed"),
+                           QStringLiteral("Wrote 3 results of 2 races to results.csv; all of them completed"),
+                           QStringLiteral("Wrote no results to results.csv: no place of any race holds an "
+                                          "athlete number")}));
 }
 
 TEST_F(ExchangeActions, FailingExportIsShownAndKeepsTheOldFile)
@@ -131,4 +179,5 @@ TEST_F(ExchangeActions, FailingExportIsShownAndKeepsTheOldFile)
     EXPECT_TRUE(ui.errors[0].startsWith(QStringLiteral("Failed to save results.\n"))) << ui.errors[0].toStdString();
     EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("races"))) << ui.errors[0].toStdString();
     EXPECT_EQ(readFile(path), QByteArray("Results\r\n"));
+    EXPECT_TRUE(ui.notices.isEmpty());
 }

@@ -244,6 +244,22 @@ TEST_F(TrackDataImport, NamesArriveAsTheSameTextInEveryEncoding)
     }
 }
 
+// A UTF-8 file to which one line was added by a program writing
+// Windows-1252: every line reads in its own encoding, with or without the
+// UTF-8 mark, which is no part of the first line.
+TEST_F(TrackDataImport, EachLineIsReadInItsOwnEncoding)
+{
+    const QByteArray utf8Lines = "A,1,Zo\xc3\xab,M\xc3\xbcller,12,Blue,F\r\n";
+    const QByteArray oneWindowsLine = "A,2,Jos\xe9,Pe\xf1" "a,13,\x93Red\x94,M\r\nA,3,Ren\xc3\xa9" "e,Ng,11,Blue,F\r\n";
+    const QList<QVariantList> expected{athleteRow(1, "Zo\u00eb", "M\u00fcller", 12, "Blue", "F"),
+                                       athleteRow(2, "Jos\u00e9", "Pe\u00f1a", 13, "\u201cRed\u201d", "M"),
+                                       athleteRow(3, "Ren\u00e9e", "Ng", 11, "Blue", "F")};
+    for (const QByteArray& mark : {QByteArray(), QByteArray("\xEF\xBB\xBF")}) {
+        EXPECT_EQ(import(mark + utf8Lines + oneWindowsLine).athletes, 3);
+        EXPECT_EQ(athletes(), expected) << "mark: " << mark.size();
+    }
+}
+
 TEST_F(TrackDataImport, DatabaseIsCopiedBesideItselfBeforeItIsEmptied)
 {
     if (!onFile())
@@ -286,6 +302,34 @@ TEST_F(TrackDataImport, OnlyTheNewestCopiesAreKept)
     DatabaseBackup::create(*query, start.addSecs(3600), 2);
     EXPECT_EQ(DatabaseBackup::existing(*db).size(), 2);
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("VEXO_ACC-backup-notes.db"))));
+}
+
+// An official mending a file line by line makes a copy with every try;
+// the copy of the meet's races outlives five copies of an empty meet, and
+// goes only once a newer copy holds races. Files on SQLite, schemas on a
+// server.
+TEST_F(TrackDataImport, TheLastCopyWithRacesOutlivesFailedImports)
+{
+    fillMeetInProgress();
+    const QByteArray failing = "A,1,Ann,Lee,12,Blue,F\nA,x\n";
+    EXPECT_THROW(import(failing), ETrackDataLine);
+    const QStringList withRaces = DatabaseBackup::existing(*db);
+    ASSERT_EQ(withRaces.size(), 1);
+    for (int attempt = 0; attempt < 6; ++attempt)
+        EXPECT_THROW(import(failing), ETrackDataLine);
+    QStringList copies = DatabaseBackup::existing(*db);
+    ASSERT_EQ(copies.size(), 6);
+    EXPECT_EQ(copies.first(), withRaces.first());
+
+    // A race stored since: the newest copy holds it, and five are kept.
+    exec("insert into races (race_id_pk, number, datetime, event, completed, age, gender, heat, hf, mode)"
+         " values (78, 4, '2025-05-01 11:00:00', '200M', 0, 12, 'M', 1, '', 'LANE')");
+    import("A,1,Ann,Lee,12,Blue,F\n");
+    const QStringList before = copies;
+    copies = DatabaseBackup::existing(*db);
+    EXPECT_EQ(copies.size(), 5);
+    EXPECT_FALSE(copies.contains(withRaces.first()));
+    EXPECT_EQ(copies.mid(0, 4), before.mid(2));
 }
 
 TEST_F(TrackDataImport, CopyIsMadeWhileAQueryIsOpen)

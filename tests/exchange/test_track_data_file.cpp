@@ -46,9 +46,10 @@ TEST(TrackDataFile, Windows1252HighRangeIsNotLatin1)
     // Quotes and dashes that spreadsheets put in team names.
     EXPECT_EQ(TrackDataFile::decode("\x93Harriers\x94 \x96 \x8a"),
               QStringLiteral("\u201cHarriers\u201d \u2013 \u0160"));
-    // One stray byte makes the whole file Windows-1252, including names
-    // that would have read as UTF-8 on their own.
-    EXPECT_EQ(TrackDataFile::decode("M\xc3\xbcller,Jos\xe9"), QStringLiteral("M\u00c3\u00bcller,Jos\u00e9"));
+    // One stray byte makes its own line Windows-1252, and only that line:
+    // a UTF-8 name on it is taken as the two characters its bytes are.
+    EXPECT_EQ(TrackDataFile::decode("M\xc3\xbcller,Jos\xe9\r\nM\xc3\xbcller"),
+              QStringLiteral("M\u00c3\u00bcller,Jos\u00e9\r\nM\u00fcller"));
 }
 
 TEST(TrackDataFile, LineEndsOfEveryKind)

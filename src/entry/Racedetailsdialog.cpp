@@ -259,11 +259,14 @@ void TRaceDetailsForm::openForRace(qint32 id, const QString& title)
             results.setFiltered(true);
     });
     TitlePanel->setText(title);
+    const bool anotherRace = id != raceId;
     raceId = id;
     m_raceFull = false;
     if (isVisible()) {
-        // No show handling here, so a race holding numbers is resumed now.
-        resumeAtFirstEmptyPlace();
+        // No show handling here, so another race holding numbers is resumed
+        // now; the race on show, asked for again, starts from its first row.
+        if (anotherRace)
+            resumeAtFirstEmptyPlace();
         setWindowState(windowState() & ~Qt::WindowMinimized);
         raise();
         activateWindow();

@@ -63,9 +63,17 @@ TEST_F(WarningOnDisplay, TheWarningShowsAboveTheRaceDetailsWindowAndTheKeyboardS
 {
     const qint32 race = storeRace(raceLine({"12.10", "12.20", "12.30"}));
     form->openForRace(race, QStringLiteral("Race 7"));
-    form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), patienceMs));
-    ASSERT_TRUE(waitFor([&] { return windowList(QStringLiteral("_NET_ACTIVE_WINDOW")).value(0) == form->winId(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), patienceMs));
+    // The official clicks the window: asked as a pager or a click would,
+    // which the window manager grants whenever it has taken the window on.
+    ASSERT_TRUE(waitFor([&] {
+        if (windowList(QStringLiteral("_NET_ACTIVE_WINDOW")).value(0) == form->winId()
+            && QApplication::activeWindow() == form.get())
+            return true;
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(form->winId())});
+        return false;
+    })) << "the window manager never gave the race details window the keyboard";
+    grid->setFocus();
 
     // A number no athlete carries: stored, and the warning shown. Its
     // second is held while the display is read, so that no slow moment
@@ -92,13 +100,11 @@ TEST_F(WarningOnDisplay, TheWarningShowsAboveTheRaceDetailsWindowAndTheKeyboardS
     EXPECT_EQ(windowList(QStringLiteral("_NET_ACTIVE_WINDOW")).value(0), details);
     EXPECT_EQ(QApplication::activeWindow(), form.get());
     EXPECT_TRUE(form->isAncestorOf(QApplication::focusWidget()));
-    if (!QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"),
-                                                      QStringLiteral("20"), QStringLiteral("104")});
-        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
-        EXPECT_TRUE(waitFor([&] { return storedNumbers(race) == QStringList({"9999", "104", ""}); }))
-            << storedNumbers(race).join(',').toStdString();
-    }
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), QStringLiteral("104")});
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_TRUE(waitFor([&] { return storedNumbers(race) == QStringList({"9999", "104", ""}); }))
+        << storedNumbers(race).join(',').toStdString();
     timedError->Timer1Timer();
     EXPECT_FALSE(timedError->isVisible());
 }
@@ -158,7 +164,7 @@ private:
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    for (const char* tool : {"Xvfb", "openbox", "xprop"}) {
+    for (const char* tool : {"Xvfb", "openbox", "xprop", "xdotool"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
             std::printf("Skipped: %s is not installed (scripts/install-deps installs it)\n", tool);
             return skipped;

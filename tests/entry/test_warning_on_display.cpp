@@ -52,7 +52,6 @@ bool waitFor(const std::function<bool()>& condition)
             QTest::qWait(20);
         else
             QThread::msleep(20); // the display is started before the application
-
     }
     return true;
 }

@@ -47,6 +47,11 @@ QColor lightBlue()
     return QColor(173, 216, 230);
 }
 
+QColor orange()
+{
+    return QColor(255, 165, 0);
+}
+
 std::optional<QColor> completedColour(std::optional<bool> completed)
 {
     if (completed.value_or(false))

@@ -18,6 +18,7 @@ QColor lightGreen(); // an athlete number entered
 QColor lime();       // a completed race
 QColor pink();       // a woman
 QColor lightBlue();  // anyone else
+QColor orange();     // a scanned number to look at (unknown, wrong group, twice in a race)
 
 // Races: a completed race is lime in every column.
 std::optional<QColor> completedColour(std::optional<bool> completed);

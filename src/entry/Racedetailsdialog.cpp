@@ -3,6 +3,7 @@
 #include "browse/ColumnSort.h"
 #include "entry/Athleteselectdialog.h"
 #include "entry/ColourRules.h"
+#include "entry/ScanChecks.h"
 #include "entry/Timederror.h"
 #include "shell/Application.h"
 #include "shell/DataGrid.h"
@@ -21,6 +22,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -124,6 +126,11 @@ TRaceDetailsForm::TRaceDetailsForm(Database& database, Query& query, QWidget* pa
     results.addLookupField({"dpb", FieldKind::Float, "athlete_number;event", "pb", "athlete_number;event", "value"});
     results.addLookupField({"fgender", FieldKind::Text, "athlete_number", "athletes", "number", "gender"});
     results.addLookupField({"grecord", FieldKind::Float, "cage;event;fgender", "record", "age;event;gender", "value"});
+    // For the checks of a scan: whether an athlete carries the number, and
+    // the race's age group.
+    results.addLookupField({"anumber", FieldKind::Integer, "athlete_number", "athletes", "number", "number"});
+    results.addLookupField({"rgender", FieldKind::Text, "race_id_pk", "races", "race_id_pk", "gender"});
+    results.addLookupField({"rage", FieldKind::Integer, "race_id_pk", "races", "race_id_pk", "age"});
 
     buildControls();
 }
@@ -193,6 +200,9 @@ void TRaceDetailsForm::buildControls()
     resultDBGrid->dblClick = [this] { resultDBGridDblClick(); };
     resultDBGrid->drawColumnCell = [this](int row, int column) { return resultDBGridDrawColumnCell(row, column); };
     resultDBGrid->titleClick = [this](int column) { resultDBGridTitleClick(column); };
+    // A click on a row is a move by hand, even on the row the cursor is on.
+    resultDBGrid->viewport()->installEventFilter(this);
+    resultDBGrid->verticalHeader()->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -249,8 +259,14 @@ void TRaceDetailsForm::openForRace(qint32 id, const QString& title)
             results.setFiltered(true);
     });
     TitlePanel->setText(title);
+    const bool anotherRace = id != raceId;
     raceId = id;
+    m_raceFull = false;
     if (isVisible()) {
+        // No show handling here, so another race holding numbers is resumed
+        // now; the race on show, asked for again, starts from its first row.
+        if (anotherRace)
+            resumeAtFirstEmptyPlace();
         setWindowState(windowState() & ~Qt::WindowMinimized);
         raise();
         activateWindow();
@@ -273,7 +289,9 @@ void TRaceDetailsForm::FormShow()
         if (!results.Active())
             results.Open();
         resultDBGrid->setFocus();
-        passOverNoTime();
+        m_raceFull = false;
+        if (!resumeAtFirstEmptyPlace())
+            passOverNoTime();
         resultDBGrid->setSelectedField(numberField);
     });
     lastNumber = -1;
@@ -284,6 +302,32 @@ void TRaceDetailsForm::passOverNoTime()
     DataSet& results = *m_resultTable;
     while (!results.Eof() && results.FieldByName(valueField).AsFloat() == RESULT::noTime)
         results.Next();
+}
+
+bool TRaceDetailsForm::resumeAtFirstEmptyPlace()
+{
+    DataSet& results = *m_resultTable;
+    if (!results.Active())
+        return false;
+    const int numberAt = results.fieldIndex(numberField);
+    const int valueAt = results.fieldIndex(valueField);
+    bool numbered = false;
+    int firstEmpty = -1;
+    for (int row = 0; row < results.RecordCount(); ++row) {
+        if (results.value(row, numberAt).toInt() != 0)
+            numbered = true;
+        else if (firstEmpty < 0 && results.value(row, valueAt).toDouble() != RESULT::noTime)
+            firstEmpty = row;
+    }
+    if (!numbered)
+        return false;
+    if (firstEmpty >= 0) {
+        results.moveTo(firstEmpty);
+    } else {
+        results.Last();
+        m_raceFull = true;
+    }
+    return true;
 }
 
 void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
@@ -300,17 +344,61 @@ void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
             refuseScan(TTimedErrorForm::sameNumberText());
             return;
         }
+        if (m_raceFull) {
+            refuseScan(ScanChecks::noPlaceLeftText());
+            return;
+        }
         // Moving on stores the row; the last row is stored and keeps the
         // cursor. A number the store refuses is not taken as the previous
         // scan.
+        const int row = results.RecNo();
         results.CheckBrowseMode();
         results.Next();
         lastNumber = number;
         passOverNoTime();
+        m_raceFull = row >= 0 && results.RecNo() == row;
         resultDBGrid->setSelectedField(numberField);
+        warnAboutScan(row, number);
+        return;
     }
+    // A time, lane or place corrected by hand is stored by its Enter, as a
+    // move would store it: what the grid shows is what the results file
+    // gets.
+    if (results.Active() && results.state() != DataSet::State::Browse)
+        results.CheckBrowseMode();
     if (resultDBGrid->selectedField() == valueField)
         resultDBGrid->setSelectedField(numberField);
+}
+
+QStringList TRaceDetailsForm::scanReasons(int row) const
+{
+    const DataSet& results = *m_resultTable;
+    if (!results.Active() || row < 0 || row >= results.RecordCount())
+        return {};
+    const auto at = [&](int r, const QByteArray& field) { return results.value(r, results.fieldIndex(field)); };
+    const qint32 number = at(row, numberField).toInt();
+    if (number == 0)
+        return {};
+    ScanChecks::Athlete athlete;
+    athlete.known = !at(row, "anumber").isNull();
+    athlete.gender = at(row, "fgender").toByteArray();
+    athlete.age = optionalInteger(at(row, "cage"));
+    const ScanChecks::RaceGroup race{at(row, "rgender").toByteArray(), at(row, "rage").toInt()};
+    QList<QByteArray> otherPlaces;
+    for (int other = 0; other < results.RecordCount(); ++other)
+        if (other != row && at(other, numberField).toInt() == number)
+            otherPlaces << at(other, "place").toByteArray();
+    return ScanChecks::reasons(number, athlete, race, otherPlaces);
+}
+
+void TRaceDetailsForm::warnAboutScan(int row, qint32 number)
+{
+    const QStringList reasons = scanReasons(row);
+    if (reasons.isEmpty())
+        return;
+    UiServices::current().beep();
+    if (m_timedError)
+        m_timedError->showWarning(ScanChecks::warning(number, reasons), this);
 }
 
 bool TRaceDetailsForm::resultDBGridEditRefused(int column, const QString& text)
@@ -328,7 +416,7 @@ void TRaceDetailsForm::refuseScan(const QString& warning)
 {
     UiServices::current().beep();
     if (m_timedError)
-        m_timedError->showWarning(warning);
+        m_timedError->showWarning(warning, this);
     // Nothing of the refused scan stays in the row, so no later move can
     // store it; passing over a place without a time then stores nothing.
     restoreStoredNumber();
@@ -380,6 +468,22 @@ void TRaceDetailsForm::catchUpWithOtherStations()
 
 void TRaceDetailsForm::resultDBGridKeyDown(int& key, Qt::KeyboardModifiers)
 {
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        m_raceFull = false; // the official chose the place by hand
+        break;
+    default:
+        break;
+    }
     if (key != Qt::Key_Tab)
         return;
     key = 0; // Tab never moves between columns here
@@ -458,6 +562,7 @@ void TRaceDetailsForm::btnNewResultClick()
             result.store(m_query);
             results.Refresh();
             results.Last();
+            m_raceFull = false;
         });
         // The rows are in Result ID order now, whichever title was marked.
         markIndexInForce(*resultDBGrid, sortableColumns(), sortedColumn);
@@ -481,6 +586,13 @@ void TRaceDetailsForm::btnCloseClick()
         hide();
 }
 
+bool TRaceDetailsForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress)
+        m_raceFull = false;
+    return QWidget::eventFilter(watched, event);
+}
+
 void TRaceDetailsForm::closeEvent(QCloseEvent* event)
 {
     // The close box, like Close, stores the edit first; a row that cannot
@@ -497,6 +609,10 @@ std::optional<QColor> TRaceDetailsForm::resultDBGridDrawColumnCell(int row, int 
     const QList<GridColumn>& columns = resultDBGrid->gridModel().columns();
     if (column < 0 || column >= columns.size())
         return std::nullopt;
+    // A number the checks of a scan found wrong stays marked until it is
+    // changed or put right in the meet's data.
+    if (columns[column].field == numberField)
+        return scanReasons(row).isEmpty() ? std::nullopt : std::optional<QColor>(ColourRules::orange());
     return ColourRules::performanceColour(optionalInteger(resultDBGrid->cellValue(row, numberField)),
                                           columns[column].field,
                                           optionalFloat(resultDBGrid->cellValue(row, valueField)),

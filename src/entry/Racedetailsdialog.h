@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -21,10 +22,13 @@ class TathleteSelectForm;
 // The window in which officials attach athlete numbers to the timed places
 // of one race, normally with a barcode reader that types the digits of a
 // bib and then Enter. Each scan fills the current place and moves on to the
-// next place that has a time; a number scanned twice in a row is refused
-// with a beep and the self-closing warning. An athlete can also be picked
-// from the list (Tab or a double-click), a result added by hand, and the
-// race marked completed.
+// next place that has a time; a number scanned twice in a row, and a scan
+// after the last place was filled, are refused with a beep and the
+// self-closing warning. A stored number that no athlete of the meet
+// carries, or whose athlete does not fit the race or holds another place in
+// it, is warned of the same way and its Number cell marked. An athlete can
+// also be picked from the list (Tab or a double-click), a result added by
+// hand, and the race marked completed.
 //
 // One window serves every race: it is created hidden at start-up, shown
 // without blocking the main window, and hidden again by Close or Completed.
@@ -101,6 +105,10 @@ public:
     std::optional<QColor> resultDBGridDrawColumnCell(int row, int column) const;
     void resultDBGridTitleClick(int column);
 
+    // What the checks of a scan say of the number stored in a row of the
+    // race on show; empty when nothing is wrong.
+    QStringList scanReasons(int row) const;
+
 public slots:
     void FormShow();
     void btnNewResultClick();
@@ -110,6 +118,7 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -119,6 +128,12 @@ private:
     // Beeps and shows the warning; the row gets back the athlete number it
     // has stored, and the next scan goes into it.
     void refuseScan(const QString& warning);
+    // Beeps and shows what the checks found of the number just stored.
+    void warnAboutScan(int row, qint32 number);
+    // In a race that holds numbers, puts the cursor on the first place with
+    // a time and no number, or on the last place when there is none; false
+    // for a race without numbers, whose cursor stays.
+    bool resumeAtFirstEmptyPlace();
     void restoreStoredNumber();
     // Re-reading the rows puts the grid's cursor in the first column; the
     // column the official works in stays selected.
@@ -129,4 +144,9 @@ private:
     TathleteSelectForm* m_athleteSelect = nullptr;
     std::unique_ptr<DataSet> m_resultTable;
     bool m_behind = false;
+    // A scan filled the last place and the cursor stayed on it: the next
+    // scan would overwrite a confirmed result, so it is refused until the
+    // official moves the cursor by hand (click, arrow key, Tab) or adds a
+    // place.
+    bool m_raceFull = false;
 };

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -21,8 +22,8 @@ constexpr int pictureSize = 32;
 } // namespace
 
 TTimedErrorForm::TTimedErrorForm(QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Warning"));
     // The next scan follows at once and must reach the grid, not this window.
@@ -86,19 +87,40 @@ void TTimedErrorForm::showWarning()
     showWarning(sameNumberText());
 }
 
-void TTimedErrorForm::showWarning(const QString& text)
+void TTimedErrorForm::showWarning(const QString& text, QWidget* over)
 {
-    if (Label1->text() != text) {
+    const bool another = Label1->text() != text;
+    if (another) {
         Label1->setText(text);
         setFixedSize(clientSize.expandedTo(layout()->sizeHint()));
     }
     QWidget* active = QApplication::activeWindow();
+    QWidget* owner = over ? over->window() : active;
+    if (!isVisible())
+        placeOver(owner == this ? nullptr : owner);
+    else if (another)
+        Timer1->start(); // read in its own second, not the rest of the last one's
     show(); // no show handling while already visible: the second runs on
     raise();
     // Where the platform activates every window shown, the window the
     // scans go to gets the keyboard back at once.
     if (active && active != this)
         active->activateWindow();
+}
+
+void TTimedErrorForm::placeOver(QWidget* owner)
+{
+    if (!owner || !owner->isVisible())
+        return;
+    // Owned by the window it warns over: window managers keep a window
+    // above the one it belongs to, even when that one keeps the keyboard
+    // and a window shown without it would be stacked below.
+    winId();
+    if (QWindow* mine = windowHandle(); mine && owner->windowHandle())
+        mine->setTransientParent(owner->windowHandle());
+    QRect client(QPoint(), size());
+    client.moveCenter(owner->geometry().center());
+    setGeometry(client);
 }
 
 void TTimedErrorForm::showEvent(QShowEvent* event)

@@ -50,10 +50,11 @@ protected:
         StoreFixture::TearDown();
     }
 
-    // A single-line race of the 100M for girls under 12, one place per time
-    // (00.00 for a place without a time), lanes B01 to B99, then 100 on (a
-    // lane holds at most three characters).
-    static QByteArray raceLine(const QList<QByteArray>& times, const QByteArray& ageGroup = "U12G")
+    // A single-line race of the 100M, open to any athlete of the meet unless
+    // an age group is given ("U12G": girls of 12), one place per time (00.00
+    // for a place without a time), lanes B01 to B99, then 100 on (a lane
+    // holds at most three characters).
+    static QByteArray raceLine(const QList<QByteArray>& times, const QByteArray& ageGroup = "U99")
     {
         QByteArray line = "00:00,01/01/00,7,LANE," + ageGroup + ",100M,,,";
         for (int i = 0; i < times.size(); ++i) {
@@ -71,6 +72,16 @@ protected:
     }
 
     qint32 storeRace(const QByteArray& text) { return storeRaceText(text, *query); }
+
+    // Athletes of the meet numbered from first on, for races longer than
+    // the fixture's six.
+    void addAthletes(qint32 first, int count, int age = 12, const char* gender = "F")
+    {
+        QByteArrayList rows;
+        for (qint32 number = first; number < first + count; ++number)
+            rows << "(" + QByteArray::number(number) + ", 'A', 'B', " + QByteArray::number(age) + ", 'T', '" + gender + "')";
+        exec("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES " + rows.join(", "));
+    }
 
     // Opens the race as the race list does, and gives the window the
     // keyboard as an official's click would.

@@ -171,10 +171,19 @@ TEST_F(RaceDetailsTest, PerformanceColoursFollowRecordsAndPersonalBests)
     EXPECT_EQ(colour(7, name), std::nullopt) << "no number yet";
     for (int c = 0; c < grid->columnCount(); ++c) {
         if (c == grid->columnOf("athlete_number"))
-            EXPECT_EQ(colour(0, c), std::nullopt) << "the Number cell never changes";
+            EXPECT_EQ(colour(1, c), std::nullopt) << "the Number cell keeps its colour";
         else
-            EXPECT_EQ(colour(0, c), ColourRules::red()) << "column " << c;
+            EXPECT_EQ(colour(1, c), ColourRules::red()) << "column " << c;
     }
+    // A number the scan checks find wrong marks its Number cell, until it
+    // is changed: 101 holds three places, no athlete carries 999.
+    const int number = grid->columnOf("athlete_number");
+    EXPECT_EQ(colour(0, number), ColourRules::orange());
+    EXPECT_EQ(colour(6, number), ColourRules::orange());
+    EXPECT_EQ(colour(2, number), std::nullopt);
+    exec("UPDATE result SET athlete_number = 106 WHERE place IN ('4', '5')");
+    form->resultTable().Refresh();
+    EXPECT_EQ(colour(0, number), std::nullopt);
     EXPECT_TRUE(grid->cellValue(6, "bname").isNull()) << "an unknown athlete shows no name";
 
     // The grid paints the chosen colour.
@@ -237,8 +246,8 @@ TEST_F(RaceDetailsTest, APendingEditIsStoredInItsOwnRaceBeforeCloseCompletedOrAn
     open(a);
     grid->setSelectedField("value");
     pressKey(grid, Qt::Key_F2);
-    scan(grid, "11.95");
-    ASSERT_EQ(form->resultTable().state(), DataSet::State::Edit);
+    typeKeys(grid, "11.95");
+    ASSERT_TRUE(grid->isEditing());
     form->btnClose->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(column("value", a), (QStringList{"11.95", "12.2"}));

@@ -1,8 +1,11 @@
 #include "EntryFixture.h"
 
+#include "entry/ColourRules.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -11,6 +14,7 @@ using RaceScanningTest = EntryFixture;
 
 TEST_F(RaceScanningTest, ScansFillTheRaceTopToBottomAndEachIsStoredAtOnce)
 {
+    addAthletes(201, 12);
     const qint32 race = storeRace(templateRace());
     open(race);
     ASSERT_EQ(currentPlace(), "1");
@@ -81,16 +85,17 @@ TEST_F(RaceScanningTest, OnlyConsecutiveRepeatsAreRefused)
     scan(grid, "102");
     scan(grid, "101");
     EXPECT_EQ(storedNumbers(race).mid(0, 4), (QStringList{"101", "102", "101", ""}));
-    EXPECT_EQ(ui.beeps, 0);
+    EXPECT_EQ(currentPlace(), "4");
+    EXPECT_EQ(form->lastNumber, 101);
+    EXPECT_EQ(timedError->Label1->text(), "101: already holds place 1 of this race") << "accepted, with a word";
 
     // Each showing starts afresh: the first scan is never refused.
     form->btnCloseClick();
     open(race);
     EXPECT_EQ(form->lastNumber, -1);
     scan(grid, "101");
-    EXPECT_EQ(ui.beeps, 0);
-    EXPECT_EQ(storedNumbers(race)[0], "101");
-    EXPECT_EQ(currentPlace(), "2");
+    EXPECT_EQ(storedNumbers(race).mid(0, 5), (QStringList{"101", "102", "101", "101", ""}));
+    EXPECT_EQ(currentPlace(), "5");
 }
 
 TEST_F(RaceScanningTest, EmptyNumberCountsAsZeroOnce)
@@ -108,7 +113,56 @@ TEST_F(RaceScanningTest, EmptyNumberCountsAsZeroOnce)
     EXPECT_EQ(storedNumbers(race), QStringList(12, QString())) << "nothing was written";
 }
 
-TEST_F(RaceScanningTest, TheLastRowKeepsTheCursorAndAFurtherScanReplacesItsNumber)
+TEST_F(RaceScanningTest, ANumberThatDoesNotFitTheRaceIsStoredWithAWarningAndMarked)
+{
+    // Girls of 12: Ann 101, Di 104 and Fay 106 fit; Bob 102 (M 12) and Ed
+    // 105 (M 13) do not, nor does Gwen 300 (F 13).
+    addAthletes(300, 1, 13, "F");
+    const qint32 race = storeRace(raceLine({"12.10", "12.20", "12.30", "12.40", "12.50", "12.60", "12.70", "12.80"}, "U12G"));
+    open(race);
+    struct Case {
+        const char* number;
+        QString warning;
+    };
+    const QList<Case> cases{
+        {"101", ""},
+        {"9999", "9999: no athlete of this meet has this number"},
+        {"102", "102: the athlete is M, the race is F"},
+        {"300", "300: the athlete is 13, the race is U12"},
+        {"105", "105: the athlete is M, the race is F\n105: the athlete is 13, the race is U12"},
+        {"104", ""},
+        {"101", "101: already holds place 1 of this race"},
+    };
+    const int numberColumn = grid->columnOf("athlete_number");
+    QStringList stored(8, QString());
+    int beeps = 0;
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        scan(grid, c.number);
+        stored[i] = c.number;
+        EXPECT_EQ(storedNumbers(race), stored) << c.number << ": stored in its place all the same";
+        EXPECT_EQ(currentPlace(), QByteArray::number(i + 2)) << c.number;
+        beeps += c.warning.isEmpty() ? 0 : 1;
+        EXPECT_EQ(ui.beeps, beeps) << c.number;
+        EXPECT_EQ(timedError->isVisible(), !c.warning.isEmpty()) << c.number;
+        EXPECT_EQ(timedError->isVisible() ? timedError->Label1->text() : QString(), c.warning);
+        EXPECT_EQ(grid->drawColumnCell(i, numberColumn),
+                  c.warning.isEmpty() ? std::nullopt : std::optional<QColor>(ColourRules::orange()))
+            << c.number;
+        EXPECT_TRUE(form->isAncestorOf(QApplication::focusWidget())) << "the keyboard stays with the grid";
+        timedError->Timer1Timer();
+    }
+    EXPECT_EQ(form->lastNumber, 101);
+
+    // The mark goes once the number is changed.
+    form->resultTable().moveTo(1);
+    scan(grid, "106");
+    EXPECT_EQ(grid->drawColumnCell(1, numberColumn), std::nullopt);
+    EXPECT_EQ(grid->drawColumnCell(3, numberColumn), ColourRules::orange());
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+TEST_F(RaceScanningTest, AFullRaceKeepsItsLastPlaceAndAReopenedRaceResumesAtItsFirstEmptyPlace)
 {
     const qint32 race = storeRace(raceLine({"12.10", "12.20"}));
     open(race);
@@ -117,12 +171,57 @@ TEST_F(RaceScanningTest, TheLastRowKeepsTheCursorAndAFurtherScanReplacesItsNumbe
     EXPECT_EQ(currentPlace(), "2");
     EXPECT_EQ(storedNumbers(race), (QStringList{"101", "102"})) << "the last row is stored";
 
+    // A card scanned twice, then the next race's first card: both refused,
+    // the last place keeps its athlete.
     scan(grid, "102");
-    EXPECT_EQ(ui.beeps, 1) << "still subject to the repeat rule";
+    EXPECT_EQ(timedError->Label1->text(), TTimedErrorForm::sameNumberText());
     scan(grid, "103");
+    EXPECT_EQ(ui.beeps, 2);
+    EXPECT_EQ(timedError->Label1->text(), "The race has no place left: Add New Result adds one");
     EXPECT_EQ(currentPlace(), "2");
-    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "103"}));
+    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "102"}));
     EXPECT_EQ(form->resultTable().state(), DataSet::State::Browse);
+    EXPECT_EQ(form->lastNumber, 102);
+
+    // A place chosen by hand, with the keys or a click, takes the scan.
+    pressKey(grid, Qt::Key_Up);
+    pressKey(grid, Qt::Key_Down);
+    scan(grid, "103");
+    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "103"}));
+    scan(grid, "104");
+    EXPECT_EQ(ui.beeps, 3) << "full again";
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 4)).center());
+    scan(grid, "104");
+    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "104"}));
+    form->btnNewResult->click();
+    scan(grid, "105");
+    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "104", "105"})) << "the place added takes the scan";
+    EXPECT_EQ(ui.beeps, 3);
+
+    // Opened again, a race resumes at its first place with a time and no
+    // number, not at place 1; a full one at its last place, still full.
+    const qint32 second = storeRace(raceLine({"00.00", "12.10", "12.20", "12.30"}));
+    form->btnCloseClick();
+    open(second);
+    scan(grid, "101");
+    form->btnCloseClick();
+    open(second);
+    EXPECT_EQ(currentPlace(), "3");
+    scan(grid, "102");
+    scan(grid, "103");
+    form->btnCloseClick();
+    open(second);
+    EXPECT_EQ(currentPlace(), "4");
+    scan(grid, "104");
+    EXPECT_EQ(ui.beeps, 4);
+    EXPECT_EQ(storedNumbers(second), (QStringList{"", "101", "102", "103"}));
+    // Also when the window was open on another race.
+    form->openForRace(race, "Race 7");
+    EXPECT_EQ(currentPlace(), "3");
+    scan(grid, "106");
+    EXPECT_EQ(ui.beeps, 5);
+    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "104", "105"}));
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 
 TEST_F(RaceScanningTest, EnterInThePerformanceColumnJumpsToTheNumberColumn)
@@ -142,6 +241,7 @@ TEST_F(RaceScanningTest, EnterInThePerformanceColumnJumpsToTheNumberColumn)
     scan(grid, "11.95");
     EXPECT_EQ(grid->selectedField(), "athlete_number");
     EXPECT_EQ(currentPlace(), "1");
+    EXPECT_EQ(scalar("SELECT value FROM result WHERE place = '1'").toDouble(), 11.95) << "stored by its Enter";
     scan(grid, "104");
     EXPECT_EQ(scalar("SELECT value FROM result WHERE place = '1'").toDouble(), 11.95);
     EXPECT_EQ(scalar("SELECT athlete_number FROM result WHERE place = '1'").toInt(), 104);
@@ -181,9 +281,11 @@ TEST_F(RaceScanningTest, TabAndDoubleClickPickAnAthleteWithoutTheRepeatCheck)
     // The scans are still compared with the last scan, not with the picks.
     EXPECT_EQ(form->lastNumber, 101);
     scan(grid, "103");
-    EXPECT_EQ(ui.beeps, 0);
+    EXPECT_EQ(currentPlace(), "4");
     scan(grid, "103");
-    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_EQ(timedError->Label1->text(), TTimedErrorForm::sameNumberText());
+    EXPECT_EQ(currentPlace(), "4");
+    EXPECT_EQ(storedNumbers(race), (QStringList{"101", "103", "103", "", ""}));
 }
 
 TEST_F(RaceScanningTest, PickReplacesWhatWasHalfTypedAndCancelLeavesTheRow)
@@ -265,6 +367,7 @@ TEST_F(RaceScanningTest, ARefusedRepeatIsNeverStoredByALaterMove)
 
 TEST_F(RaceScanningTest, ScansLandInTheNumberColumnWhicheverColumnIsSelected)
 {
+    addAthletes(201, 5);
     const qint32 race = storeRace(raceLine({"12.10", "12.20", "12.30", "12.40", "12.50", "12.60"}));
     open(race);
     const QList<QByteArray> selected{"value", "lane", "place", "aname", "result_id_pk"};
@@ -331,6 +434,7 @@ TEST_F(RaceScanningTest, TwoHundredScansAtReaderSpeedStoreExactlyTheAcceptedNumb
     QList<QByteArray> times;
     for (int place = 1; place <= 200; ++place)
         times << (place % 10 == 4 ? QByteArray("00.00") : QByteArray::number(10 + place / 100.0, 'f', 2));
+    addAthletes(1000, 180);
     const qint32 race = storeRace(raceLine(times));
     open(race);
 

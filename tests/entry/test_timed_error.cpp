@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -50,6 +51,19 @@ TEST(TimedErrorTest, GoesAwayOneSecondAfterItAppearedAndARepeatDoesNotLengthenIt
         QTest::qWait(10);
     EXPECT_FALSE(warning.isVisible());
     EXPECT_GE(shown.elapsed(), 900);
+}
+
+TEST(TimedErrorTest, ShowsCentredOnTheWindowItWarnsOverAndOwnedByIt)
+{
+    QWidget owner;
+    owner.setGeometry(200, 150, 962, 473);
+    owner.show();
+    TTimedErrorForm warning;
+    warning.showWarning(QStringLiteral("9999: no athlete of this meet has this number"), &owner);
+    EXPECT_EQ(warning.geometry().center(), owner.geometry().center());
+    ASSERT_NE(warning.windowHandle(), nullptr);
+    EXPECT_EQ(warning.windowHandle()->transientParent(), owner.windowHandle());
+    EXPECT_TRUE(warning.windowFlags() & Qt::WindowStaysOnTopHint);
 }
 
 } // namespace

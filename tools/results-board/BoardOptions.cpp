@@ -40,8 +40,9 @@ bool BoardOptions::parse(const QStringList& arguments, BoardOptions& options, QS
     }
     bool ok = false;
     const uint number = parser.value(port).toUInt(&ok);
-    if (!ok || number == 0 || number > 65535) {
-        message = QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(parser.value(port));
+    // 0 lets the system choose a free port, which the board then prints.
+    if (!ok || number > 65535) {
+        message = QStringLiteral("The port \"%1\" is not a number from 0 to 65535.").arg(parser.value(port));
         return false;
     }
     options.port = quint16(number);

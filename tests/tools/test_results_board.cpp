@@ -8,10 +8,15 @@
 
 #include "store/StoreFixture.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpSocket>
 
 namespace {
 
@@ -205,7 +210,13 @@ TEST_F(ResultsBoardTest, FollowsTheStationsCommitsAndOnlyReads)
     EXPECT_TRUE(get("/race/11?part=main").body.contains("<td class=\"time\">12.30</td>"));
     EXPECT_EQ(board->meet().race(11)->places.last().athleteNumber, 101);
 
-    // The board refuses to write, whatever reaches its connection.
+    // The board's connection refuses to write, whatever reaches it.
+    for (const QString& name : QSqlDatabase::connectionNames()) {
+        if (!name.startsWith(QLatin1String("vexo-results")))
+            continue;
+        QSqlQuery write(QSqlDatabase::database(name, false));
+        EXPECT_FALSE(write.exec(QStringLiteral("DELETE FROM races"))) << name.toStdString();
+    }
     EXPECT_EQ(count("races"), 2);
     if (!onServer()) {
         const QString wal = db->filePath() + QStringLiteral("-wal");
@@ -241,6 +252,37 @@ TEST_F(ResultsBoardTest, FollowsADatabaseReplacedUnderIt)
     EXPECT_TRUE(board->meet().problem.isEmpty()) << board->meet().problem.toStdString();
     ASSERT_EQ(board->meet().races.size(), 1);
     EXPECT_EQ(board->meet().races.first().key, 7);
+}
+
+// Over the wire: a client that sends half a request and stops holds up
+// nobody, and a request with a body is refused without reading it.
+TEST_F(ResultsBoardTest, ASlowClientHoldsUpNobody)
+{
+    HttpServer server([this](HttpConnection* c, const HttpRequest& r) { board->handle(c, r); });
+    QString problem;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, problem)) << problem.toStdString();
+    auto exchange = [&](QTcpSocket& socket, const QByteArray& request, const QByteArray& until) {
+        socket.connectToHost(QHostAddress::LocalHost, server.port());
+        socket.write(request);
+        QByteArray answer;
+        QDeadlineTimer deadline(10000);
+        while (!answer.contains(until) && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            answer += socket.readAll();
+        }
+        return answer;
+    };
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, server.port());
+    slow.write("GET /race/11 HTTP/1.1\r\nHost: bo");
+    QTcpSocket quick;
+    EXPECT_TRUE(exchange(quick, "GET /api/races HTTP/1.1\r\nHost: board\r\n\r\n", "]}").startsWith("HTTP/1.1 200"));
+    QTcpSocket poster;
+    const QByteArray refused =
+        exchange(poster, "POST /race/11 HTTP/1.1\r\nContent-Length: 4\r\n\r\nmark", "Connection: close");
+    EXPECT_TRUE(refused.startsWith("HTTP/1.1 405")) << refused.constData();
+    EXPECT_EQ(count("races"), 2);
+    EXPECT_TRUE(slow.readAll().isEmpty());
 }
 
 } // namespace

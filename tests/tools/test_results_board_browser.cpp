@@ -249,6 +249,7 @@ TEST_F(ResultsBoardBrowser, AScanShowsWithoutAReloadAndEachRacePrintsOnItsOwnPag
             page, QStringLiteral("document.getElementById('live').textContent.includes('Zoë <i>Ñúñez</i>')"));
         ASSERT_GE(shownAfter, 0) << "the scan never showed";
         EXPECT_LT(shownAfter, 2000) << "the scan showed only after " << shownAfter << " ms";
+        RecordProperty("scan_shown_after_ms", int(shownAfter));
         EXPECT_EQ(chromium.evaluate(page, QStringLiteral("window.vexoSamePage")).toInt(), 42)
             << "the page was reloaded";
         EXPECT_EQ(chromium.evaluate(page, QStringLiteral("document.querySelectorAll('i').length")).toInt(), 0)

@@ -74,8 +74,14 @@ HttpServer::HttpServer(Handler handler, QObject* parent)
     , m_handler(std::move(handler))
 {
     connect(&m_listener, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* socket = m_listener.nextPendingConnection())
+        while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+            if (findChildren<HttpConnection*>(Qt::FindDirectChildrenOnly).size() >= maxConnections) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             new HttpConnection(socket, m_handler, this);
+        }
     });
 }
 

@@ -45,6 +45,10 @@ private:
 class HttpServer : public QObject {
     Q_OBJECT
 public:
+    // Far more than a meet's spectators; a client that opens connections
+    // without end is refused past it rather than exhausting the program.
+    static constexpr int maxConnections = 4000;
+
     using Handler = std::function<void(HttpConnection*, const HttpRequest&)>;
 
     HttpServer(Handler handler, QObject* parent = nullptr);

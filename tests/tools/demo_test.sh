@@ -9,7 +9,7 @@ root=$1
 build=$2
 demo=$(mktemp -d)
 trap 'pkill -f "$demo/" 2>/dev/null || true; rm -rf "$demo"' EXIT
-export VEXO_BUILD_DIR=$build VEXO_DEMO_DIR=$demo/meet VEXO_DEMO_NO_BUILD=1 VEXO_DEMO_RACE_DELAY=300
+export VEXO_BUILD_DIR=$build VEXO_DEMO_DIR=$demo/meet VEXO_DEMO_NO_BUILD=1 VEXO_DEMO_RACE_DELAY=300 VEXO_DEMO_BOARD_PORT=0
 export QT_QPA_PLATFORM=offscreen
 
 count() { sqlite3 "$demo/meet/VEXO_ACC.db" "$1"; }
@@ -29,6 +29,7 @@ done
 [[ $(count "select count(*) from races") == 5 ]] || fail "expected 5 races, found $(count "select count(*) from races")"
 [[ $(count "select count(*) from result") == 28 ]] || fail "expected 28 places, found $(count "select count(*) from result")"
 grep -q 'refused' "$demo/meet/VEXO_COMS.log" || fail "the garbled race was not refused in the journal"
+grep -q 'http://' "$demo/meet/results-board.log" || fail "the results board did not say where it serves"
 
 pkill -f "$demo/meet/VEXO_BARCODE" || fail "the program was not running"
 wait "$script" || true

@@ -72,6 +72,28 @@ void UiServices::install(UiServices* services)
     installed() = services;
 }
 
+namespace {
+
+std::function<void(const QString&)>& noticePanel()
+{
+    static std::function<void(const QString&)> panel;
+    return panel;
+}
+
+} // namespace
+
+void UiServices::setNoticePanel(std::function<void(const QString&)> panel)
+{
+    noticePanel() = std::move(panel);
+}
+
+void UiServices::showNotice(QWidget* parent, const QString& text)
+{
+    if (noticePanel())
+        noticePanel()(text);
+    showNoticeBox(parent, text);
+}
+
 void showStandardError(const QString& message)
 {
     UiServices::current().showError(nullptr, message);
@@ -134,7 +156,7 @@ void QtUiServices::beep()
     QApplication::beep();
 }
 
-void QtUiServices::showNotice(QWidget* parent, const QString& text)
+void QtUiServices::showNoticeBox(QWidget* parent, const QString& text)
 {
     // Like the error box that keeps away from the keyboard, but it closes
     // itself: the official need not dismiss a report of work that went well.

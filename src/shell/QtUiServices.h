@@ -13,5 +13,7 @@ public:
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     bool runDialog(QDialog& dialog) override;
     void beep() override;
-    void showNotice(QWidget* parent, const QString& text) override;
+
+protected:
+    void showNoticeBox(QWidget* parent, const QString& text) override;
 };

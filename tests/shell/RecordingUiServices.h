@@ -65,7 +65,7 @@ public:
 
     void beep() override { ++beeps; }
 
-    void showNotice(QWidget*, const QString& text) override { notices << text; }
+    void showNoticeBox(QWidget*, const QString& text) override { notices << text; }
 
     QStringList errors; // every error box, with or without focus
     QStringList errorsWithoutFocus;

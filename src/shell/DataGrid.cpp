@@ -481,7 +481,8 @@ void DataGrid::enterPressed(bool browsing)
     const bool moved = !ds || ds->RecNo() != row || selectedColumn() != column;
     // The grid's own answer to Enter while browsing: it opens the cell
     // editor.
-    if (browsing && !key.isNull() && !moved && currentIndex().isValid())
+    if (browsing && !key.isNull() && !moved && currentIndex().isValid()
+        && (m_model.flags(currentIndex()) & Qt::ItemIsEditable))
         edit(currentIndex());
 }
 

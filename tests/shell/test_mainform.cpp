@@ -149,6 +149,14 @@ TEST_F(MainFormTest, LayoutHasItsCaptionPagesAndStatus)
     EXPECT_EQ(main->raceDBGrid->columnTitle(4), "Completed");
     EXPECT_EQ(main->recordDBGrid->columnTitle(4), "Type");
     EXPECT_EQ(main->athleteDBGrid->columnWidth(1), 190);
+
+    // A notice shows in the status panel as well as in its box, for a while.
+    UiServices::current().showNotice(main, "Imported 60 athletes\nand 12 events");
+    EXPECT_EQ(ui.notices, QStringList{"Imported 60 athletes\nand 12 events"});
+    EXPECT_EQ(main->lbNotice->text(), "Imported 60 athletes");
+    EXPECT_TRUE(main->noticeTimer->isActive());
+    QMetaObject::invokeMethod(main->noticeTimer, "timeout");
+    EXPECT_EQ(main->lbNotice->text(), "");
 }
 
 TEST_F(MainFormTest, SearchClassifiesTheTypedTextByPage)

@@ -233,6 +233,16 @@ TEST_F(MeetWorkflow, OfficialsDayFromTheFirstRaceToTheRestart)
              ASSERT_TRUE(results.open(QIODevice::ReadOnly));
              EXPECT_TRUE(results.readAll().endsWith(",201,100M,12.34\r\n"));
          }},
+        {"import of the next meet's track data, with a code left open on the Events page",
+         [this] {
+             typeOnPage(TMainForm::EventsPage, 0, "tg_event", QStringLiteral("T4"));
+             ui.confirmAnswers << true;
+             ui.openAnswers << QStringLiteral(VEXO_SAMPLES_DIR "/meet.csv");
+             main->btnImport->click();
+             EXPECT_EQ(scalar("SELECT COUNT(*) FROM event WHERE tg_event = 'T4'").toInt(), 1);
+             raceEvents.clear();
+             confirmed.clear();
+         }},
     });
 }
 

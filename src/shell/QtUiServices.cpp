@@ -87,11 +87,10 @@ void UiServices::setNoticePanel(std::function<void(const QString&)> panel)
     noticePanel() = std::move(panel);
 }
 
-void UiServices::showNotice(QWidget* parent, const QString& text)
+void UiServices::showInNoticePanel(const QString& text)
 {
     if (noticePanel())
         noticePanel()(text);
-    showNoticeBox(parent, text);
 }
 
 void showStandardError(const QString& message)
@@ -156,8 +155,9 @@ void QtUiServices::beep()
     QApplication::beep();
 }
 
-void QtUiServices::showNoticeBox(QWidget* parent, const QString& text)
+void QtUiServices::showNotice(QWidget* parent, const QString& text)
 {
+    showInNoticePanel(text);
     // Like the error box that keeps away from the keyboard, but it closes
     // itself: the official need not dismiss a report of work that went well.
     Q_UNUSED(parent);

@@ -13,7 +13,5 @@ public:
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     bool runDialog(QDialog& dialog) override;
     void beep() override;
-
-protected:
-    void showNoticeBox(QWidget* parent, const QString& text) override;
+    void showNotice(QWidget* parent, const QString& text) override;
 };

@@ -39,8 +39,9 @@ public:
     // A word on what a big step did ("Imported 60 athletes, ..."): shown for
     // a few seconds in the main window's status panel and in a box that
     // closes itself and never takes the keyboard, so a scan's Enter still
-    // goes where it was going. Returns at once.
-    void showNotice(QWidget* parent, const QString& text);
+    // goes where it was going. Returns at once. Implementations hand the
+    // text to showInNoticePanel and show their box.
+    virtual void showNotice(QWidget* parent, const QString& text) = 0;
 
     // The services in force. Installing takes no ownership; nullptr
     // restores the real ones.
@@ -51,8 +52,7 @@ public:
     static void setNoticePanel(std::function<void(const QString&)> panel);
 
 protected:
-    // The box of a notice.
-    virtual void showNoticeBox(QWidget* parent, const QString& text) = 0;
+    static void showInNoticePanel(const QString& text);
 };
 
 // The error box of the program, for callers that have no window at hand.

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace {
 
@@ -48,8 +49,17 @@ public:
             editor = box;
         } else {
             editor = QStyledItemDelegate::createEditor(parent, option, index);
-            if (auto* line = qobject_cast<QLineEdit*>(editor))
+            if (auto* line = qobject_cast<QLineEdit*>(editor)) {
                 line->setAlignment(column.alignment);
+                // What an official types is bound by the column's width; the
+                // timer unit's texts are not, so the store cannot be the guard.
+                if (const int size = m_grid->dataSet()->textSize(m_grid->m_model.fieldOf(index.column())); size > 0) {
+                    line->setMaxLength(size);
+                    const int at = index.column();
+                    QObject::connect(line, &QLineEdit::inputRejected, m_grid,
+                                     [grid = m_grid, line, at] { grid->showLengthHint(line, at); });
+                }
+            }
         }
         m_grid->m_editor = editor;
         m_grid->m_editorIndex = index;
@@ -304,6 +314,33 @@ bool DataGrid::writeCellEditor()
     return written;
 }
 
+QString DataGrid::storeCellEditor()
+{
+    if (!isEditing())
+        return {};
+    QWidget* editor = m_editor;
+    m_delegate->setModelData(editor, &m_model, m_editorIndex);
+    if (m_refusal) {
+        const Refusal refusal = *std::exchange(m_refusal, std::nullopt);
+        return refusal.reason.isEmpty()
+                   ? QStringLiteral("'%1' cannot be stored in %2.").arg(refusal.text, columnTitle(refusal.column))
+                   : refusal.reason;
+    }
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return {};
+}
+
+void DataGrid::showLengthHint(QLineEdit* editor, int column)
+{
+    const int size = editor->maxLength();
+    QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
+                       QStringLiteral("%1 holds at most %2 character%3")
+                           .arg(columnTitle(column))
+                           .arg(size)
+                           .arg(size == 1 ? QString() : QStringLiteral("s")),
+                       editor);
+}
+
 void DataGrid::discardCellEditor()
 {
     if (isEditing())
@@ -379,8 +416,13 @@ bool DataGrid::editingKey(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (writeCellEditor())
-            enterPressed(false);
+        if (!writeCellEditor())
+            return true;
+        // A row that cannot be stored stays in editing; the error says why.
+        if (m_enterStoresRow && dataSet() && dataSet()->Active()
+            && !runGuarded([this] { dataSet()->CheckBrowseMode(); }))
+            return true;
+        enterPressed(false);
         return true;
     case Qt::Key_Escape:
         discardCellEditor();
@@ -439,7 +481,8 @@ void DataGrid::enterPressed(bool browsing)
     const bool moved = !ds || ds->RecNo() != row || selectedColumn() != column;
     // The grid's own answer to Enter while browsing: it opens the cell
     // editor.
-    if (browsing && !key.isNull() && !moved && currentIndex().isValid())
+    if (browsing && !key.isNull() && !moved && currentIndex().isValid()
+        && (m_model.flags(currentIndex()) & Qt::ItemIsEditable))
         edit(currentIndex());
 }
 

@@ -11,6 +11,7 @@
 
 class DataSet;
 class GridDelegate;
+class QLineEdit;
 
 // The data grid over a dataset, shared by every window: in-place editing,
 // titles, a row indicator, resizable columns, a selection that stays
@@ -23,12 +24,17 @@ class GridDelegate;
 //   Enter opens the editor; F2 opens it with the cell's text; Escape
 //   abandons the row's edit; Ctrl+Delete deletes the row after asking;
 //   arrows, Tab and the rest move as in any table;
-// - editing: Enter writes the text into the row and closes the editor;
+// - editing: Enter writes the text into the row and closes the editor (in
+//   a grid that stores rows on Enter, it then stores the row, as a
+//   spreadsheet does; a row that cannot be stored stays in editing and the
+//   error says why);
 //   Up, Down, PageUp and PageDown write it and move; Escape closes it
 //   without writing and abandons the row's edit;
 // - after a refusal (the row refused the editor's text): the refusal is
 //   answered and the key that ended the text goes no further.
-// Moving to another row posts the row left.
+// Moving to another row posts the row left. A cell editor takes no more
+// characters than its text column holds, and a hint beside it says so when
+// one more is typed.
 //
 // Handlers, in the way the windows bind them:
 // - drawColumnCell may choose a cell's background; text, alignment and font
@@ -70,11 +76,20 @@ public:
     // in the current row; empty (the default): the current cell.
     void setEntryField(const QByteArray& field) { m_entryField = field; }
 
+    // The main window's pages store a row on Enter; the race details window
+    // leaves Enter to its scanning rules.
+    void setEnterStoresRow(bool on) { m_enterStoresRow = on; }
+
     bool isEditing() const;
     // Writes the open cell editor's text into the row and closes the
     // editor. False when the row refused the text; the refusal has then
     // been answered. True when no editor was open.
     bool writeCellEditor();
+    // Writes the open cell editor's text into the row and closes the
+    // editor; a text the row refuses stays in the open editor for
+    // correction and the refusal's reason is returned, not answered. Empty
+    // when written or when no editor was open.
+    QString storeCellEditor();
     // Closes the open cell editor without writing its text.
     void discardCellEditor();
 
@@ -122,6 +137,7 @@ private:
     void answer(const Refusal& refusal);
     void followDataSet();
     void showFailure(const QString& message);
+    void showLengthHint(QLineEdit* editor, int column);
 
     DataSetModel m_model;
     GridDelegate* m_delegate = nullptr;
@@ -130,4 +146,5 @@ private:
     std::optional<Refusal> m_refusal;
     QByteArray m_entryField;
     bool m_following = false;
+    bool m_enterStoresRow = false;
 };

@@ -172,7 +172,7 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     const int field = m_fields[index.column()];
     if (field >= 0 && !m_columns[index.column()].readOnly && !m_dataSet->fields()[field].lookup
-        && m_dataSet->fields()[field].kind != FieldKind::AutoIncrement)
+        && !m_dataSet->isKey(field))
         f |= Qt::ItemIsEditable;
     return f;
 }

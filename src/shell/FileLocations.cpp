@@ -1,5 +1,7 @@
 #include "shell/FileLocations.h"
 
+#include "store/Database.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +25,14 @@ FileLocations FileLocations::forExecutable(const QString& executable)
     const QFileInfo program(executable);
     const QDir programFolder = program.absoluteDir();
     FileLocations places;
-    if (canCreateFilesIn(programFolder.path())) {
+    // A folder that holds a meet (its settings, its database) is that meet's
+    // place even when it cannot be written now: start-up then says so and
+    // ends, rather than open an empty meet elsewhere.
+    const QString settingsName = program.completeBaseName() + QStringLiteral(".ini");
+    const QString databaseName = QString::fromLatin1(Database::alias) + QStringLiteral(".db");
+    const bool holdsMeet = QFileInfo::exists(programFolder.filePath(settingsName))
+                           || QFileInfo::exists(programFolder.filePath(databaseName));
+    if (holdsMeet || canCreateFilesIn(programFolder.path())) {
         places.dataFolder = programFolder.path();
     } else {
         places.dataFolder = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
@@ -31,7 +40,7 @@ FileLocations FileLocations::forExecutable(const QString& executable)
         // A folder that cannot be made is named by the start-up check.
         QDir().mkpath(places.dataFolder);
     }
-    places.settingsFile = QDir(places.dataFolder).filePath(program.completeBaseName() + QStringLiteral(".ini"));
+    places.settingsFile = QDir(places.dataFolder).filePath(settingsName);
 
     const QString installed = QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/")
                                                                       + QString::fromLatin1(dataFolderName)));

@@ -7,8 +7,11 @@
 // A program in a folder it can write (the build folder, a folder copied to
 // a meet laptop, an install under the user's home) keeps its settings file,
 // database, backups and race journal beside the executable. Installed where
-// it cannot write (under /usr), it keeps them in the user's data folder,
-// $XDG_DATA_HOME/vexo-barcode, by default ~/.local/share/vexo-barcode. The
+// it cannot write (under /usr) and with neither a settings file nor a
+// database beside it, it keeps them in the user's data folder,
+// $XDG_DATA_HOME/vexo-barcode, by default ~/.local/share/vexo-barcode. A
+// meet's folder that cannot be written stays the place: start-up reports it
+// and the program ends, nothing is created elsewhere. The
 // help pages are read from the folder help beside the executable, or, when
 // there is none, from the installed share folder ../share/vexo-barcode.
 struct FileLocations {

@@ -11,8 +11,10 @@
 #include "shell/EngineSettings.h"
 #include "shell/FileLocations.h"
 #include "shell/ToolIcons.h"
+#include "shell/UiServices.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
+#include "store/Exception.h"
 #include "store/Query.h"
 
 #include <QApplication>
@@ -91,12 +93,14 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
 
     buildWindow();
     bindGrids();
+    UiServices::setNoticePanel([this](const QString& text) { showStatusNotice(text); });
     connectTimerUnitLinks();
     startWatchingOtherStations();
 }
 
 TMainForm::~TMainForm()
 {
+    UiServices::setNoticePanel({});
     // Closing a port still runs the events it has pending: at shutdown they
     // are dropped, not processed.
     comPortA->SetOnRxChar({});
@@ -266,7 +270,12 @@ QWidget* TMainForm::buildStatusPanel()
     panel->setFixedHeight(25);
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(6, 1, 6, 1);
-    row->addStretch(1);
+    lbNotice = new QLabel(panel);
+    row->addWidget(lbNotice, 1);
+    noticeTimer = new QTimer(this);
+    noticeTimer->setSingleShot(true);
+    noticeTimer->setInterval(6000);
+    connect(noticeTimer, &QTimer::timeout, lbNotice, &QLabel::clear);
 
     auto status = [&] {
         auto* label = new QLabel(QStringLiteral("NOT Connected"), panel);
@@ -316,6 +325,14 @@ void TMainForm::FormShow()
     startTimerUnitLinks();
 }
 
+void TMainForm::showStatusNotice(const QString& text)
+{
+    // One line: the panel keeps its height however long the notice is.
+    lbNotice->setText(text.section(QLatin1Char('\n'), 0, 0));
+    lbNotice->setToolTip(text);
+    noticeTimer->start();
+}
+
 void TMainForm::btnExitClick()
 {
     close();
@@ -323,7 +340,16 @@ void TMainForm::btnExitClick()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    // Closing the main window ends the program; nothing is saved.
+    // Closing the main window ends the program, by the Exit button, the
+    // close box or the end of the desktop session. Every window's pending
+    // edit is stored first; one that cannot be stored keeps the program
+    // open with the edit, and the box says why. The settings are not saved.
+    if (!runGuarded([this] { endPendingEdits(); })) {
+        event->ignore();
+        return;
+    }
+    // A race text still arriving is stored, not dropped.
+    runGuarded([this] { flushWaitingTexts(); });
     event->accept();
     QCoreApplication::quit();
 }
@@ -352,15 +378,46 @@ void TMainForm::refreshPages()
         table->Refresh();
 }
 
+namespace {
+
+// Stores a grid's open cell editor and its row in editing; what cannot be
+// stored stays where it is, and the failure names the place.
+void storePendingEdit(DataGrid& grid, const QString& place, const std::function<void()>& storeRow)
+{
+    QString refused = grid.storeCellEditor();
+    if (refused.isEmpty()) {
+        try {
+            storeRow();
+        } catch (const Exception& e) {
+            refused = e.message();
+        }
+    }
+    if (!refused.isEmpty())
+        throw Exception(QStringLiteral("The edit %1 is not stored: %2\nCorrect it, or press Escape to drop it, "
+                                       "then try again.")
+                            .arg(place, refused));
+}
+
+} // namespace
+
 void TMainForm::endPendingEdits()
 {
-    for (DataSet* table : {m_raceTable.get(), m_athleteTable.get(), m_recordTable.get(), m_eventTable.get(),
-                           m_pbTable.get()})
-        if (table->Active())
-            table->CheckBrowseMode();
+    const std::pair<DataGrid*, const char*> pages[] = {{raceDBGrid, "Races"},
+                                                       {athleteDBGrid, "Athletes"},
+                                                       {recordDBGrid, "Records"},
+                                                       {eventDBGrid, "Events"},
+                                                       {pbDBGrid, "P.Best"}};
+    for (const auto& [grid, page] : pages) {
+        DataSet* table = grid->dataSet();
+        storePendingEdit(*grid, QStringLiteral("on the %1 page").arg(QLatin1String(page)), [table] {
+            if (table && table->Active())
+                table->CheckBrowseMode();
+        });
+    }
     // Digits still in the race details window's cell editor count as its edit.
-    if (m_windows.raceDetailsForm)
-        m_windows.raceDetailsForm->storePendingEdit();
+    if (TRaceDetailsForm* details = m_windows.raceDetailsForm)
+        storePendingEdit(*details->resultDBGrid, QStringLiteral("in the race details window"),
+                         [details] { details->storePendingEdit(); });
 }
 
 void TMainForm::openRace(int raceId, const QString& title)

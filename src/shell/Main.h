@@ -127,6 +127,9 @@ public:
     QLabel* lbConnectStatusB = nullptr;
     QCheckBox* cbEnableB = nullptr;
     QLabel* lbConnectStatus2 = nullptr;
+    // The status panel's word on what a big step did, cleared by noticeTimer.
+    QLabel* lbNotice = nullptr;
+    QTimer* noticeTimer = nullptr;
     QTimer* Timer1 = nullptr;
     QTimer* rxDataTimer1 = nullptr;
     QTimer* rxDataTimer2 = nullptr;
@@ -214,9 +217,11 @@ private:
     void showReceptionError(const QString& message);
     void comsSetupClick(int n);
     void openRace(int raceId, const QString& title);
-    // Ends the row in editing of every table of every window (posts it, or
-    // raises the post's failure).
+    // Stores every window's pending edit, an open cell editor's text
+    // included; raises, naming the page, when one cannot be stored, and
+    // keeps it for correction.
     void endPendingEdits();
+    void showStatusNotice(const QString& text);
     void startWatchingOtherStations();
     // Reads the page's rows again unless an edit is open in it; false when
     // it has to wait.

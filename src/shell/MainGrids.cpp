@@ -59,6 +59,11 @@ void TMainForm::bindGrids()
     recordDBGrid->drawColumnCell = [this](int row, int) {
         return ColourRules::genderColour(recordDBGrid->cellValue(row, "gender").toString().toUtf8());
     };
+    // On the main window's pages Enter stores the row at once, as a
+    // spreadsheet does: a timer-unit code typed on the Events page names the
+    // event of the very next race.
+    for (DataGrid* grid : {raceDBGrid, athleteDBGrid, recordDBGrid, eventDBGrid, pbDBGrid})
+        grid->setEnterStoresRow(true);
     athleteDBGrid->titleClick = [this](int column) { athleteDBGridTitleClick(column); };
     raceDBGrid->dblClick = [this] { raceDBGridDblClick(); };
 }

@@ -72,6 +72,27 @@ void UiServices::install(UiServices* services)
     installed() = services;
 }
 
+namespace {
+
+std::function<void(const QString&)>& noticePanel()
+{
+    static std::function<void(const QString&)> panel;
+    return panel;
+}
+
+} // namespace
+
+void UiServices::setNoticePanel(std::function<void(const QString&)> panel)
+{
+    noticePanel() = std::move(panel);
+}
+
+void UiServices::showInNoticePanel(const QString& text)
+{
+    if (noticePanel())
+        noticePanel()(text);
+}
+
 void showStandardError(const QString& message)
 {
     UiServices::current().showError(nullptr, message);
@@ -136,6 +157,7 @@ void QtUiServices::beep()
 
 void QtUiServices::showNotice(QWidget* parent, const QString& text)
 {
+    showInNoticePanel(text);
     // Like the error box that keeps away from the keyboard, but it closes
     // itself: the official need not dismiss a report of work that went well.
     Q_UNUSED(parent);

@@ -36,8 +36,9 @@ void requireWritableFolders(const MainFormPlaces& places)
             needs = QStringLiteral("its settings file %1").arg(QFileInfo(places.settingsFile).fileName());
         else if (folder != settingsFolder)
             needs = QStringLiteral("its database %1").arg(database);
-        throw Exception(QStringLiteral("The folder %1 is read-only: VEXO needs to write %2 there. Install or copy "
-                                       "the program into a folder you can write, or make this one writable.")
+        throw Exception(QStringLiteral("The folder %1 is read-only: VEXO needs to write %2 there. Copy the whole "
+                                       "folder, with the program, its settings and its database, to a folder you "
+                                       "can write and start it there, or make this one writable.")
                             .arg(QDir::toNativeSeparators(folder), needs));
     }
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QDialog;
 class QPrinter;
 class QWidget;
@@ -37,13 +39,20 @@ public:
     // A word on what a big step did ("Imported 60 athletes, ..."): shown for
     // a few seconds in the main window's status panel and in a box that
     // closes itself and never takes the keyboard, so a scan's Enter still
-    // goes where it was going. Returns at once.
+    // goes where it was going. Returns at once. Implementations hand the
+    // text to showInNoticePanel and show their box.
     virtual void showNotice(QWidget* parent, const QString& text) = 0;
 
     // The services in force. Installing takes no ownership; nullptr
     // restores the real ones.
     static UiServices& current();
     static void install(UiServices* services);
+    // Where notices show besides their box: the main window's status panel
+    // while it exists; an empty function for none.
+    static void setNoticePanel(std::function<void(const QString&)> panel);
+
+protected:
+    static void showInNoticePanel(const QString& text);
 };
 
 // The error box of the program, for callers that have no window at hand.

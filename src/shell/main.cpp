@@ -3,6 +3,7 @@
 #include "shell/AppWindows.h"
 #include "shell/Application.h"
 #include "shell/Main.h"
+#include "shell/SessionEnd.h"
 #include "shell/StartUp.h"
 #include "shell/UiServices.h"
 #include "store/ErrorReport.h"
@@ -51,5 +52,7 @@ int main(int argc, char** argv)
     if (!windows)
         return 1;
     windows->mainForm->show();
+    // A logout stores the pending edits as the close box does.
+    const SessionEndWatch sessionEnd(*windows->mainForm);
     return app.exec();
 }

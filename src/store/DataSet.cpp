@@ -73,6 +73,22 @@ void DataSet::addLookupField(const LookupFieldDef& lookup)
     m_fields << DataSetField{lookup.name, lookup.kind, true};
 }
 
+bool DataSet::isKey(int field) const
+{
+    if (field < 0 || field >= m_fields.size() || m_fields[field].lookup)
+        return false;
+    const QByteArray& name = m_fields[field].name;
+    return m_fields[field].kind == FieldKind::AutoIncrement || name == m_table.identity() || name == "race_id_pk";
+}
+
+int DataSet::textSize(int field) const
+{
+    if (field < 0 || field >= m_fields.size() || m_fields[field].lookup)
+        return 0;
+    const ColumnDef* column = m_table.column(m_fields[field].name);
+    return column && column->kind == FieldKind::Text ? column->size : 0;
+}
+
 int DataSet::fieldIndex(const QByteArray& name) const
 {
     for (int i = 0; i < m_fields.size(); ++i)

@@ -65,6 +65,14 @@ public:
 
     const QList<DataSetField>& fields() const { return m_fields; }
     int fieldIndex(const QByteArray& name) const; // -1 when unknown
+    // Whether the field is a key the system draws, never typed by an
+    // official: the table's identity and the race key (race_id_pk, in races
+    // and in the result rows that refer to their race). A grid never edits
+    // one: a stray scan into it would part a race from its results.
+    bool isKey(int field) const;
+    // The characters a text field holds at most; 0 when unbounded or not a
+    // text field.
+    int textSize(int field) const;
 
     void Open();
     // Ends the row in editing first; a failing post raises and keeps it open.
@@ -160,6 +168,7 @@ private:
     void insertAt(int row);
     void postEdit();
     void postInsert();
+    void requireRaceKeptForItsResults() const;
     static void execOrThrow(QSqlQuery& q);
 
     Database& m_database;

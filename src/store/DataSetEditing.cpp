@@ -25,6 +25,11 @@
 //   more than one form, and a row that never compares equal could never be
 //   changed again.
 //
+// - Result rows belong to their race by its key. A post that would leave
+//   any result row without its race (a race's key changed under its
+//   results, a result row moved to a race that does not exist) is refused
+//   before anything is written, and the edit is kept for correction.
+//
 // While a row is in editing, m_editRow holds the row as edited followed by
 // the row as it was read, which the post compares with the stored row.
 
@@ -51,6 +56,20 @@ QString textOf(const QVariant& v)
 const QString changedElsewhere = QStringLiteral(
     "This row was changed at another station since it was read, and your change was not stored. The grid now "
     "shows the row as it is stored; enter your change again if it is still wanted.");
+
+// Whether any row of the table has that value in the column.
+bool anyRowHolds(Database& database, const char* table, const char* column, const QVariant& value)
+{
+    QSqlQuery q(database.connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+                       .arg(SqlDialect::quoteName(table), SqlDialect::quoteName(column))))
+        throw EDatabaseError(q.lastError().text());
+    q.addBindValue(value);
+    if (!q.exec())
+        throw EDatabaseError(q.lastError().text());
+    return q.next();
+}
 
 bool isStored(Database& database, const TableDef& table, qint64 key)
 {
@@ -189,10 +208,31 @@ void DataSet::Post()
     emit rowChanged(m_current);
 }
 
+void DataSet::requireRaceKeptForItsResults() const
+{
+    const int key = fieldIndex("race_id_pk");
+    if (key < 0 || !m_changed.contains(key))
+        return;
+    const QVariant now = m_editRow.value(key);
+    const QVariant read = m_editRow.value(m_fields.size() + key);
+    if (now == read)
+        return;
+    const QString shownNow = now.isNull() ? QStringLiteral("empty") : now.toString();
+    if (m_table.name == "races" && !read.isNull() && anyRowHolds(m_database, "result", "race_id_pk", read))
+        throw EDatabaseError(QStringLiteral("Race ID %1 has results: it cannot become %2, or its results would be "
+                                            "left without their race. Press Escape to keep the race as it is.")
+                                 .arg(read.toString(), shownNow));
+    if (m_table.name == "result" && (now.isNull() || !anyRowHolds(m_database, "races", "race_id_pk", now)))
+        throw EDatabaseError(QStringLiteral("There is no race with Race ID %1: the result would be left without "
+                                            "its race. Press Escape to keep it in race %2.")
+                                 .arg(shownNow, read.toString()));
+}
+
 void DataSet::postEdit()
 {
     if (m_changed.isEmpty())
         return;
+    requireRaceKeptForItsResults();
     QStringList sets;
     for (int f : m_changed)
         sets << SqlDialect::quoteName(m_fields[f].name) + QStringLiteral(" = ?");

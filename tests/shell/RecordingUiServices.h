@@ -65,7 +65,11 @@ public:
 
     void beep() override { ++beeps; }
 
-    void showNotice(QWidget*, const QString& text) override { notices << text; }
+    void showNotice(QWidget*, const QString& text) override
+    {
+        showInNoticePanel(text);
+        notices << text;
+    }
 
     QStringList errors; // every error box, with or without focus
     QStringList errorsWithoutFocus;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -123,6 +124,44 @@ TEST(FileLocations, BesideAWritableProgramElseInTheUsersDataFolderAndHelpFromThe
               usr.filePath(QStringLiteral("local/bin"))) << "no share folder there: the not-found page names the program's";
     EXPECT_EQ(FileLocations::forExecutable(usr.filePath(QStringLiteral("bin/vexo-barcode"))).helpParent,
               usr.filePath(QStringLiteral("share/vexo-barcode")));
+}
+
+// A meet's folder that can no longer be written (a write-protected stick,
+// another user) is still the meet's place: start-up names it and ends,
+// and no empty meet is begun in the user's data folder.
+TEST(FileLocations, AMeetsFolderThatCannotBeWrittenStaysItsPlace)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QByteArray xdgBefore = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", xdgBefore); });
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data"))));
+
+    for (const QString& meetFile : {QStringLiteral("VEXO_BARCODE.ini"), QStringLiteral("VEXO_ACC.db")}) {
+        const QString meet = root.filePath(QStringLiteral("meet-") + meetFile);
+        ASSERT_TRUE(QDir().mkpath(meet));
+        QFile file(meet + QLatin1Char('/') + meetFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        // The superuser writes past permissions but not into an immutable folder.
+        const bool super = geteuid() == 0;
+        const auto lock = [&](bool on) {
+            if (super)
+                return QProcess::execute(QStringLiteral("chattr"), {on ? QStringLiteral("+i") : QStringLiteral("-i"), meet}) == 0;
+            return QFile::setPermissions(meet, on ? QFile::ReadOwner | QFile::ExeOwner
+                                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        if (!lock(true) || canCreateFilesIn(meet)) {
+            lock(false);
+            GTEST_SKIP() << "no folder here refuses new files to this user";
+        }
+        const auto unlock = qScopeGuard([&] { lock(false); });
+
+        const FileLocations places = FileLocations::forExecutable(meet + QStringLiteral("/VEXO_BARCODE"));
+        EXPECT_EQ(places.dataFolder, meet) << meetFile.toStdString();
+        EXPECT_EQ(places.settingsFile, meet + QStringLiteral("/VEXO_BARCODE.ini"));
+        EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("data/vexo-barcode")))) << "nothing made elsewhere";
+    }
 }
 
 TEST_F(ConfigTest, PortTextMustMatchExactly)

@@ -259,14 +259,13 @@ void TRaceDetailsForm::openForRace(qint32 id, const QString& title)
             results.setFiltered(true);
     });
     TitlePanel->setText(title);
-    const bool anotherRace = id != raceId;
     raceId = id;
     m_raceFull = false;
     if (isVisible()) {
-        // No show handling here, so another race holding numbers is resumed
-        // now; the race on show, asked for again, starts from its first row.
-        if (anotherRace)
-            resumeAtFirstEmptyPlace();
+        // No show handling here, so a race holding numbers is resumed now,
+        // the one on show asked for again as well: its next scan must not
+        // replace place 1.
+        resumeAtFirstEmptyPlace();
         setWindowState(windowState() & ~Qt::WindowMinimized);
         raise();
         activateWindow();

@@ -103,6 +103,9 @@ private:
             return QStringLiteral("no race %1").arg(key);
         main->raceDBGridDblClick();
         TRaceDetailsForm* details = windows->raceDetailsForm;
+        // The peer replaces its own scan at place 1, as an official would by
+        // moving the cursor there first.
+        details->resultTable().First();
         QApplication::setActiveWindow(details);
         details->resultDBGrid->setFocus();
         ::scan(details->resultDBGrid, digits);

@@ -247,11 +247,9 @@ TEST_F(MeetWorkflow, OfficialsDayFromTheFirstRaceToTheRestart)
     });
 }
 
-// AWAITS the race details window's own Enter rule (a time corrected by hand
-// is stored with its Enter), which comes with the race details window's
-// branch: until then the correction's row fails, as the officials found
-// it, so it is disabled. Enable it when that branch is in.
-TEST_F(MeetWorkflow, DISABLED_HandCorrectedTimeWithEnterIsWhatTheExportWrites)
+// A time corrected by hand in the race details window and ended with Enter
+// is stored at once, so the results file carries the corrected time.
+TEST_F(MeetWorkflow, HandCorrectedTimeWithEnterIsWhatTheExportWrites)
 {
     run({
         {"a race arrives", [this] { raceArrives(7, "100M", "100M"); }},

@@ -48,11 +48,6 @@ function(vexo_add_test name)
     set(main vexo_testmain)
   endif()
   target_link_libraries(${name} PRIVATE vexo_common ${T_LIBS} ${main} GTest::gtest GTest::gmock Qt6::Test)
-  # GoogleTest's and Qt's headers come precompiled from one of two holders;
-  # a test whose flags differ from its holder's simply parses them itself.
-  if(TARGET vexo_test_pch_${main})
-    target_precompile_headers(${name} REUSE_FROM vexo_test_pch_${main})
-  endif()
   add_test(NAME ${name} COMMAND ${name})
   # The sanitizers slow a program down two to three times; the soak and
   # crash tests then run smaller (VEXO_TEST_SMALL), with every check kept.
@@ -66,19 +61,4 @@ function(vexo_add_test name)
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VEXO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data${small}"
     TIMEOUT ${timeout})
-endfunction()
-
-# vexo_test_pch_holders(): the two holders of the tests' precompiled headers,
-# one for tests of the core, one for tests that drive windows.
-function(vexo_test_pch_holders)
-  set(headers <gtest/gtest.h> <gmock/gmock.h> <QByteArray> <QString> <QStringList> <QList> <QVariant> <QDir>
-      <QFile> <QTemporaryDir> <functional> <memory> <vector>)
-  file(WRITE ${CMAKE_BINARY_DIR}/test_pch_holder.cpp "// Holds the tests' precompiled headers.\n")
-  foreach(main vexo_testmain vexo_testmain_widgets)
-    add_library(vexo_test_pch_${main} STATIC ${CMAKE_BINARY_DIR}/test_pch_holder.cpp)
-    target_include_directories(vexo_test_pch_${main} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(vexo_test_pch_${main} PRIVATE vexo_common GTest::gtest GTest::gmock Qt6::Test)
-    target_precompile_headers(vexo_test_pch_${main} PRIVATE ${headers})
-  endforeach()
-  target_link_libraries(vexo_test_pch_vexo_testmain_widgets PRIVATE Qt6::Widgets)
 endfunction()

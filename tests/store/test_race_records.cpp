@@ -344,7 +344,7 @@ TEST_F(RaceRecords, CompletedRaceReadsBackFromARow)
     EXPECT_EQ(race.heat, 9);
 }
 
-TEST_F(RaceRecords, ApostrophesInARaceTextAreStoredAsSent)
+TEST_F(RaceRecords, RaceTextsAreStoredAsSentWithApostrophesAndOverTheWidths)
 {
     process("10:00,18/05/24,5,LA'NE,U12G,Kids' 60,'); delete from races; --,1,1',12.34,B'1,");
     EXPECT_EQ(rows("select mode, event, hf from races"),
@@ -352,6 +352,16 @@ TEST_F(RaceRecords, ApostrophesInARaceTextAreStoredAsSent)
                                     QStringLiteral("'); delete from races; --")}}));
     EXPECT_EQ(rows("select place, lane from result"),
               (QList<QVariantList>{{QStringLiteral("1'"), QStringLiteral("B'1")}}));
+
+    // Whatever the widths of the columns: an unmapped event code of 12
+    // characters, a mode of 24, a place and a lane of 5.
+    clockTime = fixedTime.addSecs(60);
+    const qint32 key = storeRaceText("10:01,18/05/24,6,LANE-AND-LANE-AND-LANE-,U12G,STEEPLE2000M,,,10001,12.34,LANE7,",
+                                     *query);
+    EXPECT_EQ(rows("select mode, event from races where race_id_pk = " + QByteArray::number(key)),
+              (QList<QVariantList>{{QStringLiteral("LANE-AND-LANE-AND-LANE-"), QStringLiteral("STEEPLE2000M")}}));
+    EXPECT_EQ(rows("select place, lane from result where race_id_pk = " + QByteArray::number(key)),
+              (QList<QVariantList>{{QStringLiteral("10001"), QStringLiteral("LANE7")}}));
 }
 
 TEST_F(RaceRecords, DeleteAllEmptiesRacesAndResults)

@@ -62,7 +62,7 @@ QString widthRule(const TableDef& table, const ColumnDef& c)
         .arg(c.size == 1 ? QString() : QStringLiteral("s"));
 }
 
-// The text columns whose width the engine enforces.
+// The text columns that have a width.
 QList<ColumnDef> boundedTexts(const TableDef& table)
 {
     QList<ColumnDef> bounded;

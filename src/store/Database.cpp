@@ -61,6 +61,19 @@ void Database::open(QSqlDatabase& db)
         db.setDatabaseName(m_filePath);
     if (!db.open())
         throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2").arg(description(), db.lastError().text()));
+    if (m_settings.engine == SqlEngine::PostgreSQL)
+        refuseOldServer(db);
+}
+
+void Database::refuseOldServer(QSqlDatabase& db) const
+{
+    QSqlQuery version(db);
+    if (!version.exec(SqlDialect::serverVersion()) || !version.next())
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2")
+                                 .arg(description(), version.lastError().text()));
+    const QString refusal = SqlDialect::refusedServer(version.value(0).toInt(), version.value(1).toString());
+    if (!refusal.isEmpty())
+        throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2").arg(description(), refusal));
 }
 
 QString Database::description() const
@@ -137,39 +150,31 @@ void Database::completeLayout()
     // A file with none of the six tables is a new file, or one whose first
     // start ended before its tables were committed: either way there is
     // nothing to migrate.
-    const bool older = missing.size() < Schema::tables().size() && storedLayout() < SqlDialect::layoutVersion;
-    if (missing.isEmpty() && !older)
+    const int stored = missing.size() < Schema::tables().size() ? storedLayout() : SqlDialect::layoutVersion;
+    if (missing.isEmpty() && stored >= SqlDialect::layoutVersion)
         return;
 
-    // A text stored longer than its column before widths were enforced is
-    // kept: losing it would lose the row.
-    if (older)
-        run(db, SqlDialect::enforceWidths(false));
     try {
-        // One transaction: a start that ends half way leaves the file as it
-        // found it, and the next start does the whole of it again.
+        // One transaction: a start that ends half way leaves the database
+        // as it found it, and the next start does the whole of it again.
         inTransaction([&] {
             for (const TableDef& table : Schema::tables()) {
                 if (missing.contains(table.name)) {
                     run(db, SqlDialect::createTable(m_settings.engine, table));
-                    for (const IndexDef& index : table.indexes)
-                        run(db, SqlDialect::createIndex(table, index));
-                } else if (older) {
-                    for (const QString& statement : SqlDialect::migrateFromFirstLayout(table))
+                    for (const QString& statement : SqlDialect::completeTable(m_settings.engine, table))
+                        run(db, statement);
+                } else {
+                    for (const QString& statement : SqlDialect::migrate(m_settings.engine, table, stored))
                         run(db, statement);
                 }
             }
             run(db, SqlDialect::writeLayoutVersion(m_settings.engine, SqlDialect::layoutVersion));
         });
     } catch (const EDatabaseError& e) {
-        if (older)
-            run(db, SqlDialect::enforceWidths(true));
         throw EDatabaseError(QStringLiteral("Cannot bring the database %1 to this version's layout; it was left as "
                                             "it was: %2")
                                  .arg(description(), e.message()));
     }
-    if (older)
-        run(db, SqlDialect::enforceWidths(true));
 }
 
 void Database::refuseForeignDatabase(const QStringList& present, const QList<QByteArray>& missing) const

@@ -14,7 +14,8 @@
 // PostgreSQL: the database the connection string names, which several
 // stations share. An empty database gets the six tables and their indexes;
 // one that holds other tables, or only some of the six, is refused, since it
-// is not a meet's database.
+// is not a meet's database, and so is a server older than the stations can
+// share. A database of an older layout is brought to this one as it opens.
 class Database {
 public:
     static constexpr const char* alias = "VEXO_ACC";
@@ -56,6 +57,7 @@ public:
 
 private:
     void open(QSqlDatabase& db);
+    void refuseOldServer(QSqlDatabase& db) const;
     int storedLayout();
     void completeLayout();
     void refuseForeignDatabase(const QStringList& present, const QList<QByteArray>& missing) const;

@@ -46,15 +46,98 @@ QString columnType(SqlEngine engine, const ColumnDef& c)
     return QStringLiteral("TEXT");
 }
 
+// A text as an SQL literal, its quotes doubled.
+QString textLiteral(QString text)
+{
+    text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+// The refusal of a text longer than its column, as a person reads it.
+QString widthRule(const TableDef& table, const ColumnDef& c)
+{
+    return QStringLiteral("%1.%2 holds at most %3 character%4")
+        .arg(QString::fromUtf8(table.name), QString::fromUtf8(c.name))
+        .arg(c.size)
+        .arg(c.size == 1 ? QString() : QStringLiteral("s"));
+}
+
+// The text columns that have a width.
+QList<ColumnDef> boundedTexts(const TableDef& table)
+{
+    QList<ColumnDef> bounded;
+    for (const ColumnDef& c : table.columns)
+        if (c.kind == FieldKind::Text && c.size > 0)
+            bounded << c;
+    return bounded;
+}
+
 QString widthCheck(const TableDef& table, const ColumnDef& c)
 {
-    const QString name = QStringLiteral("%1.%2 holds at most %3 character%4")
-                             .arg(QString::fromUtf8(table.name), QString::fromUtf8(c.name))
-                             .arg(c.size)
-                             .arg(c.size == 1 ? QString() : QStringLiteral("s"));
     return QStringLiteral("CONSTRAINT %1 CHECK (length(%2) <= %3)")
-        .arg(SqlDialect::quoteName(name.toUtf8()), SqlDialect::quoteName(c.name))
+        .arg(SqlDialect::quoteName(widthRule(table, c).toUtf8()), SqlDialect::quoteName(c.name))
         .arg(c.size);
+}
+
+// SQLite: the widths as triggers rather than CHECK constraints. A file of
+// the first release may hold texts longer than their column, which the
+// migration keeps; PRAGMA integrity_check would report every such row as a
+// failed CHECK, where a trigger binds only what is written from now on.
+QStringList widthTriggers(const TableDef& table)
+{
+    const QList<ColumnDef> bounded = boundedTexts(table);
+    if (bounded.isEmpty() || !table.refusesLongTexts)
+        return {};
+    QStringList refusals;
+    QStringList columns;
+    for (const ColumnDef& c : bounded) {
+        refusals << QStringLiteral("SELECT RAISE(ABORT, %1) WHERE length(NEW.%2) > %3;")
+                        .arg(textLiteral(widthRule(table, c)), SqlDialect::quoteName(c.name))
+                        .arg(c.size);
+        columns << SqlDialect::quoteName(c.name);
+    }
+    const QString body = refusals.join(QLatin1Char(' '));
+    const QString name = QString::fromUtf8(table.name);
+    return {QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 BEGIN %3 END")
+                .arg(SqlDialect::quoteName((name + QStringLiteral(" widths on insert")).toUtf8()),
+                     SqlDialect::quoteName(table.name), body),
+            QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE OF %2 ON %3 BEGIN %4 END")
+                .arg(SqlDialect::quoteName((name + QStringLiteral(" widths on update")).toUtf8()),
+                     columns.join(QStringLiteral(", ")), SqlDialect::quoteName(table.name), body)};
+}
+
+// SQLite: a table of an older layout rebuilt in this one, keeping every
+// row, its order and its row number as the row's identity (in the first
+// layout the engine's row number addressed a row; since then the identity
+// column is that row number). The table's AUTOINCREMENT counter is carried
+// over, so that no identity handed out before, even one of a row since
+// deleted, is handed out again.
+QStringList rebuild(const TableDef& table)
+{
+    const QString name = SqlDialect::quoteName(table.name);
+    const QByteArray oldName = table.name + "_older_layout";
+    const QString old = SqlDialect::quoteName(oldName);
+    QStringList columns;
+    for (const ColumnDef& c : table.columns)
+        columns << SqlDialect::quoteName(c.name);
+    QStringList into = columns;
+    QStringList from = columns;
+    if (table.hasHiddenIdentity()) {
+        into << SqlDialect::rowIdentity(table);
+        from << QStringLiteral("rowid");
+    }
+    const QString counter = textLiteral(QString::fromUtf8(table.name));
+    QStringList statements{
+        QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(name, old),
+        SqlDialect::createTable(SqlEngine::SQLite, table),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY rowid")
+            .arg(name, into.join(QStringLiteral(", ")), from.join(QStringLiteral(", ")), old),
+        QStringLiteral("DELETE FROM sqlite_sequence WHERE name = %1").arg(counter),
+        QStringLiteral("INSERT INTO sqlite_sequence (name, seq) SELECT %1, coalesce(max(seq), 0) FROM (SELECT seq "
+                       "FROM sqlite_sequence WHERE name = %2 UNION ALL SELECT max(rowid) FROM %3)")
+            .arg(counter, textLiteral(QString::fromUtf8(oldName)), name),
+        QStringLiteral("DROP TABLE %1").arg(old)};
+    return statements + SqlDialect::completeTable(SqlEngine::SQLite, table);
 }
 
 // #yyyy/mm/dd hh:mm# outside quotes becomes 'yyyy-mm-dd hh:mm:00'.
@@ -76,13 +159,6 @@ QString yesNoCheck(const TableDef& table, const ColumnDef& c)
     const QString name = QStringLiteral("%1.%2 holds 0 or 1").arg(QString::fromUtf8(table.name), QString::fromUtf8(c.name));
     return QStringLiteral("CONSTRAINT %1 CHECK (%2 IN (0, 1))")
         .arg(SqlDialect::quoteName(name.toUtf8()), SqlDialect::quoteName(c.name));
-}
-
-// A text as an SQL literal, its quotes doubled.
-QString textLiteral(QString text)
-{
-    text.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
 // [name] outside quotes becomes "name".
@@ -141,11 +217,13 @@ QString createTable(SqlEngine engine, const TableDef& table)
     // Last, so that the table's own columns come first in any tool.
     if (table.hasHiddenIdentity())
         columns << quoteName(table.identity()) + QLatin1Char(' ') + identityType(engine, true);
-    for (const ColumnDef& c : table.columns) {
-        if (c.kind == FieldKind::Text && c.size > 0)
-            columns << widthCheck(table, c);
-        if (c.kind == FieldKind::Boolean && engine == SqlEngine::PostgreSQL)
-            columns << yesNoCheck(table, c);
+    if (engine == SqlEngine::PostgreSQL) {
+        if (table.refusesLongTexts)
+            for (const ColumnDef& c : boundedTexts(table))
+                columns << widthCheck(table, c);
+        for (const ColumnDef& c : table.columns)
+            if (c.kind == FieldKind::Boolean)
+                columns << yesNoCheck(table, c);
     }
     return QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(table.name), columns.join(QStringLiteral(", ")));
 }
@@ -163,10 +241,22 @@ QString createIndex(const TableDef& table, const IndexDef& index)
              columns.join(QStringLiteral(", ")));
 }
 
+QStringList completeTable(SqlEngine engine, const TableDef& table)
+{
+    QStringList statements;
+    for (const IndexDef& index : table.indexes)
+        statements << createIndex(table, index);
+    if (engine == SqlEngine::SQLite)
+        statements << widthTriggers(table);
+    return statements;
+}
+
 QString readLayoutVersion(SqlEngine engine)
 {
+    // A server's databases began at layout 1, which wrote no version.
     if (engine == SqlEngine::PostgreSQL)
-        return QStringLiteral("SELECT %1").arg(layoutVersion);
+        return QStringLiteral("SELECT coalesce(substring(obj_description(to_regclass('races'), 'pg_class') "
+                              "FROM 'layout ([0-9]+)')::integer, 1)");
     return QStringLiteral("PRAGMA user_version");
 }
 
@@ -180,31 +270,36 @@ QString writeLayoutVersion(SqlEngine engine, int version)
     return QStringLiteral("PRAGMA user_version = %1").arg(version);
 }
 
-QStringList migrateFromFirstLayout(const TableDef& table)
+QStringList migrate(SqlEngine engine, const TableDef& table, int fromLayout)
 {
-    const QString name = quoteName(table.name);
-    const QString old = quoteName(table.name + "_first_layout");
-    QStringList columns;
-    for (const ColumnDef& c : table.columns)
-        columns << quoteName(c.name);
-    QStringList into = columns;
-    QStringList from = columns;
-    if (table.hasHiddenIdentity()) {
-        into << rowIdentity(table);
-        from << QStringLiteral("rowid");
-    }
-    QStringList statements{QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(name, old), createTable(SqlEngine::SQLite, table),
-                           QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY rowid")
-                               .arg(name, into.join(QStringLiteral(", ")), from.join(QStringLiteral(", ")), old),
-                           QStringLiteral("DROP TABLE %1").arg(old)};
-    for (const IndexDef& index : table.indexes)
-        statements << createIndex(table, index);
+    if (fromLayout >= layoutVersion)
+        return {};
+    if (engine == SqlEngine::SQLite)
+        return rebuild(table);
+    // A server's layout 1 differs only by the CHECKs of the timer unit's
+    // columns; constraints are dropped in place, rows and identities stay.
+    QStringList statements;
+    if (!table.refusesLongTexts)
+        for (const ColumnDef& c : boundedTexts(table))
+            statements << QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT IF EXISTS %2")
+                              .arg(quoteName(table.name), quoteName(widthRule(table, c).toUtf8()));
     return statements;
 }
 
-QString enforceWidths(bool on)
+QString serverVersion()
 {
-    return QStringLiteral("PRAGMA ignore_check_constraints = %1").arg(on ? 0 : 1);
+    return QStringLiteral("SELECT current_setting('server_version_num')::integer, current_setting('server_version')");
+}
+
+QString refusedServer(int versionNumber, const QString& version)
+{
+    if (versionNumber >= oldestServerVersion)
+        return {};
+    return QStringLiteral("PostgreSQL %1 is too old: the meet's database needs PostgreSQL %2 or later, which tells "
+                          "every station of another station's changes. Ask for the server to be upgraded, or name a "
+                          "newer server in the connection of the Database section of the settings.")
+        .arg(version)
+        .arg(oldestServerVersion / 10000);
 }
 
 QStringList connectionSetup(SqlEngine engine)

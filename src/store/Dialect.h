@@ -24,10 +24,14 @@ enum class SqlEngine { SQLite, PostgreSQL };
 // - DISTINCTROW is dropped: a plain select of a join returns each result row
 //   once, where DISTINCT would merge two equal lines;
 // - a yes/no column holds 0 or 1, as the system's statements write it;
-// - a text column's width is a CHECK constraint named after the column and
-//   its width, so that the engine's message for a longer value says what
-//   was refused ("athletes.gender holds at most 1 character").
+// - a text column's width, where the table refuses longer texts, says in
+//   the engine's message what was refused ("athletes.gender holds at most 1
+//   character"); the tables the timer unit fills refuse none.
 // Where they differ:
+// - the widths: PostgreSQL, CHECK constraints named so; SQLite, triggers
+//   raising that message, since a file of the first release may keep texts
+//   longer than their column, which a CHECK would have integrity_check
+//   report as damage;
 // - SQLite: a row's identity is an INTEGER PRIMARY KEY AUTOINCREMENT column;
 //   PostgreSQL: an identity column drawn from its own sequence. Neither
 //   hands a number out again;
@@ -35,8 +39,8 @@ enum class SqlEngine { SQLite, PostgreSQL };
 //   going; PostgreSQL: it aborts the transaction. What is kept of a
 //   transaction after a failure is stored in order under savepoints
 //   (StoreInOrder.h), the same way on both;
-// - SQLite keeps the layout version in the file's header; PostgreSQL
-//   databases start at this layout;
+// - SQLite keeps the layout version in the file's header; PostgreSQL in
+//   the comment of the races table;
 // - index names are global in both: each is its table's name, '_' and the
 //   index's name.
 namespace SqlDialect {
@@ -45,21 +49,30 @@ QString driverName(SqlEngine engine);
 
 QString createTable(SqlEngine engine, const TableDef& table);
 QString createIndex(const TableDef& table, const IndexDef& index);
+// What a new table gets once its rows are in: its indexes and, on SQLite,
+// the triggers that refuse texts longer than their column.
+QStringList completeTable(SqlEngine engine, const TableDef& table);
 
-// The layout of the tables a file holds: 0 for the first release's (rows
-// addressed by the engine's row numbers, widths not enforced), layoutVersion
-// for this one.
-constexpr int layoutVersion = 1;
+// The layout of the tables a database holds: 0 for the first release's
+// (rows addressed by the engine's row numbers, widths not enforced), 1 for
+// widths enforced in every table, layoutVersion for this one.
+constexpr int layoutVersion = 2;
 QString readLayoutVersion(SqlEngine engine);
 QString writeLayoutVersion(SqlEngine engine, int version);
-// SQLite only (the first release knew no other engine): statements that
-// rebuild a table of the first layout in this one, keeping
-// every row, its order and its row number as the row's identity. Rows with a
-// text longer than its column are kept as they are.
-QStringList migrateFromFirstLayout(const TableDef& table);
-// Switches the refusal of texts longer than their column off while a
-// migration copies rows, and on again.
-QString enforceWidths(bool on);
+// Statements that bring a table of an older layout to this one, keeping
+// every row, its order and its identity, and the identities handed out
+// before. Rows with a text longer than its column are kept as they are.
+// SQLite rebuilds the table; a server (whose databases began at layout 1)
+// drops the timer unit's columns' width constraints in place.
+QStringList migrate(SqlEngine engine, const TableDef& table, int fromLayout);
+
+// A server's version: one row of its number (130004) and its text (13.4).
+QString serverVersion();
+// The oldest server the stations can share: the change check reads
+// pg_current_snapshot(), which came with PostgreSQL 13.
+constexpr int oldestServerVersion = 130000;
+// Why a server of that version cannot be used; empty when it can.
+QString refusedServer(int versionNumber, const QString& version);
 
 // Statements that set the connection up after it opened.
 QStringList connectionSetup(SqlEngine engine);

@@ -101,6 +101,26 @@ bool isDecimalNumber(const QByteArray& text)
     return i == n;
 }
 
+// A byte that continues a UTF-8 character rather than starting one.
+bool continuesCharacter(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The byte offset of the character that starts after skipping `characters`
+// characters from `from`, or the end of the text.
+qsizetype byteAfter(const QByteArray& text, qsizetype from, qint64 characters)
+{
+    qsizetype at = from;
+    while (at < text.size() && characters > 0) {
+        ++at;
+        while (at < text.size() && continuesCharacter(text[at]))
+            ++at;
+        --characters;
+    }
+    return at;
+}
+
 QByteArray stripTrailingZeros(QByteArray digits)
 {
     while (digits.size() > 1 && digits.endsWith('0'))
@@ -143,6 +163,24 @@ QByteArray substring(const QByteArray& text, int start, int count)
     if (start < 1)
         start = 1;
     return text.mid(start - 1, count);
+}
+
+int characterCount(const QByteArray& text)
+{
+    int n = 0;
+    for (const char c : text)
+        n += continuesCharacter(c) ? 0 : 1;
+    return n;
+}
+
+QByteArray columns(const QByteArray& text, int start, int count)
+{
+    if (count <= 0)
+        return {};
+    if (start < 1)
+        start = 1;
+    const qsizetype begin = byteAfter(text, 0, start - 1);
+    return text.mid(begin, byteAfter(text, begin, count) - begin);
 }
 
 int position(const QByteArray& piece, const QByteArray& text)

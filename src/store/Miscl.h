@@ -19,6 +19,14 @@ QByteArray trimLeft(const QByteArray& text);
 // as 1 with the count unchanged.
 QByteArray substring(const QByteArray& text, int start, int count);
 
+// The fixed columns of the timer unit's lines count characters as the unit
+// wrote them, one byte one character: in the UTF-8 text they reach the store
+// as, a character of Windows-1252 (a degree sign) takes two or three bytes
+// and is still one column. characterCount counts characters; columns is
+// substring in characters.
+int characterCount(const QByteArray& text);
+QByteArray columns(const QByteArray& text, int start, int count);
+
 // 1-based position of the first occurrence of piece, 0 when there is none.
 int position(const QByteArray& piece, const QByteArray& text);
 

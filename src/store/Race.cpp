@@ -107,24 +107,25 @@ void RACE::readSingleLineHeader(QByteArray& text, Query& query)
 
 void RACE::readMultiLineHeader(QByteArray& text, Query& query)
 {
+    // Fixed columns, counted in the characters the timer unit wrote.
     const QByteArray line1 = nextLine(text);
-    const QByteArray group = substring(line1, 1, 4);
-    age = toIntegerOrDefault(substring(group, 2, 2));
+    const QByteArray group = columns(line1, 1, 4);
+    age = toIntegerOrDefault(columns(group, 2, 2));
     if (age == 0)
-        age = toIntegerOrDefault(substring(group, 2, 1));
-    const QByteArray letter = substring(group, age >= 10 ? 4 : 3, 1);
+        age = toIntegerOrDefault(columns(group, 2, 1));
+    const QByteArray letter = columns(group, age >= 10 ? 4 : 3, 1);
     gender = letter.isEmpty() ? QByteArray() : genderOf(letter[0]);
 
-    event = mapEvent(query, trim(substring(line1, 8, 7)));
+    event = mapEvent(query, trim(columns(line1, 8, 7)));
     if (event == ".......") // the timer unit's "no event"
         event = "xxx";
 
-    hf = trimLeft(substring(line1, 15, 99));
-    heat = toIntegerOrDefault(trim(substring(hf, 2, 2)));
+    hf = trimLeft(columns(line1, 15, 99));
+    heat = toIntegerOrDefault(trim(columns(hf, 2, 2)));
     datetime = DayCount::fromDateTime(now());
 
     const QByteArray line2 = nextLine(text);
-    number = toInteger(substring(line2, int(line2.size()) - 2, 3));
+    number = toInteger(columns(line2, characterCount(line2) - 2, 3));
     mode = "MULTI";
 }
 

@@ -24,16 +24,17 @@ double decimalSeconds(const QString& whole, const QString& fraction)
     return seconds;
 }
 
-// The timer unit's own reading of a time: two digits of whole seconds, one
-// separator character, and from the 4th character the hundredths.
-double unitTime(const QByteArray& text)
+// The timer unit's own reading of a time: two characters of whole seconds,
+// one separator character, and from the 4th character the hundredths.
+// Counted in characters, so a separator outside ASCII is still one.
+double unitTime(const QString& text)
 {
-    double seconds = toIntegerOrDefault(substring(text, 1, 2));
+    double seconds = toIntegerOrDefault(text.left(2).toUtf8());
     qsizetype end = 3; // the 4th character, 0-based
-    while (end < text.size() && (isDigit(text[end]) || text[end] == '.'))
+    while (end < text.size() && ((text[end] >= u'0' && text[end] <= u'9') || text[end] == u'.'))
         ++end;
     if (end > 3)
-        seconds += toFloat(text.mid(3, end - 3)) * 0.01;
+        seconds += toFloat(text.mid(3, end - 3).toLatin1()) * 0.01;
     return seconds;
 }
 
@@ -55,8 +56,10 @@ bool RESULT::parseNext(QByteArray& text, qint32 raceId, bool singleLine)
         return true;
     }
 
+    // Fixed columns, counted in the characters the timer unit wrote.
     const QByteArray line = nextLine(text);
-    if (line.size() < 15)
+    const int length = characterCount(line);
+    if (length < 15)
         return false;
     if (position("C.T.K.", line) != 0) {
         // A time the unit's clock took with no place or lane to it.
@@ -64,11 +67,9 @@ bool RESULT::parseNext(QByteArray& text, qint32 raceId, bool singleLine)
         lane = "CTK";
         value = parseTime(line);
     } else {
-        place = substring(line, 1, 2);
-        lane = substring(line, int(line.size()) - 1, 2);
-        QByteArray time = line;
-        deleteText(time, 1, 4);
-        value = parseTime(trim(time));
+        place = columns(line, 1, 2);
+        lane = columns(line, length - 1, 2);
+        value = parseTime(trim(columns(line, 5, length)));
     }
     return true;
 }
@@ -128,20 +129,31 @@ double RESULT::parseTime(const QByteArray& text)
 
 double RESULT::readTime(const QByteArray& text)
 {
-    // The time is read from its leading run of digits, points and colons:
-    // 125.30 or 9.87 as seconds, 2:05.30 as minutes and seconds. Anything
-    // else keeps the reading the timer unit's ss.hh texts were made for.
-    static const QRegularExpression leadingRun(QStringLiteral("^[0-9.:]*"));
-    static const QRegularExpression asSeconds(QStringLiteral("^(\\d+)(?:\\.(\\d+))?$"));
-    static const QRegularExpression asMinutes(QStringLiteral("^(\\d+):(\\d\\d)(?:\\.(\\d+))?$"));
+    // Only the time itself counts: a multi-line place line carries its lane
+    // after a blank.
+    qsizetype end = 0;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) > 32)
+        ++end;
+    const QByteArray time = text.left(end);
 
-    const QString run = leadingRun.match(QString::fromLatin1(text)).captured();
+    // The timer unit's own form, whatever separator its program was set to
+    // write: 12.34, 12,34 and 12:34 are all twelve seconds and hundredths.
+    static const QRegularExpression unitForm(QStringLiteral("^\\d\\d\\D\\d\\d$"));
+    // Seconds with a point or a comma before the fraction, after minutes
+    // and hours separated by colons: 9.87, 125,30, 2:05.30, 1:02:03.45.
+    static const QRegularExpression clockForm(
+        QStringLiteral("^(?:(?:(\\d+):)?(\\d+):(?=\\d\\d(?:[.,]|$)))?(\\d+)(?:[.,](\\d+))?$"));
+
+    const QString characters = QString::fromUtf8(time);
     double seconds = 0;
-    if (const auto m = asSeconds.match(run); m.hasMatch())
-        seconds = decimalSeconds(m.captured(1), m.captured(2));
-    else if (const auto m = asMinutes.match(run); m.hasMatch())
-        seconds = toFloat(m.captured(1).toLatin1()) * 60 + decimalSeconds(m.captured(2), m.captured(3));
-    else
-        seconds = unitTime(text);
+    if (unitForm.match(characters).hasMatch()) {
+        seconds = unitTime(characters);
+    } else if (const auto m = clockForm.match(characters); m.hasMatch()) {
+        const double hours = m.captured(1).isEmpty() ? 0 : toFloat(m.captured(1).toLatin1());
+        const double minutes = m.captured(2).isEmpty() ? 0 : toFloat(m.captured(2).toLatin1());
+        seconds = (hours * 60 + minutes) * 60 + decimalSeconds(m.captured(3), m.captured(4));
+    } else {
+        seconds = unitTime(characters);
+    }
     return seconds == 0 ? noTime : seconds;
 }

@@ -36,13 +36,16 @@ public:
 
     static void deleteAll(Query& query);
 
-    // A time text in seconds, read from its leading digits, points and
-    // colons: seconds with an optional fraction (12.34, 9.87, 125.30, 88),
-    // or minutes, a colon and two digits of seconds with an optional
-    // fraction (2:05.30, 12:01). Any other text by the timer unit's own
-    // layout: two digits of whole seconds, a separator, the hundredths from
-    // the 4th character. noTime when it reads as 0. Throws EConvertError for
-    // hundredths that are not a number (two points).
+    // A time text in seconds, read up to its first blank (a place line
+    // carries its lane after the time). Two digits, one separator of any
+    // kind and two digits is the timer unit's own form, seconds and
+    // hundredths (12.34, 12,34 and 12:34 all give 12.34). Otherwise a point
+    // or a comma is the decimal separator and colons separate hours,
+    // minutes and seconds (9.87, 125,30, 2:05.30, 1:02:03.45); any other
+    // text by the unit's layout: two characters of whole seconds, a
+    // separator, the hundredths from the 4th character. noTime when it
+    // reads as 0. Throws EConvertError for hundredths that are not a number
+    // (two points).
     static double parseTime(const QByteArray& text);
 
 private:

@@ -26,6 +26,11 @@ struct TableDef {
     QByteArray name;
     QList<ColumnDef> columns;
     QList<IndexDef> indexes;
+    // Whether the engine refuses a text longer than its column. The tables
+    // the timer unit's race texts fill keep what it sends whole, whatever
+    // the width (the race journal is the record, the tables the store): a
+    // width there binds only what officials type, in the grids' editors.
+    bool refusesLongTexts = true;
 
     const ColumnDef* column(const QByteArray& name) const;
     const IndexDef* index(const QByteArray& name) const;

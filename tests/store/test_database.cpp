@@ -254,6 +254,9 @@ TEST(DatabaseOpen, FileOfTheFirstLayoutIsMigratedKeepingEveryRow)
               "INSERT INTO races VALUES (7, 1, '2026-12-09 10:35:00', '100M', 1, 12, 'F', 0, 'MULTI LINE HEADER', 'MULTI')",
               "INSERT INTO result (race_id_pk, place, value, lane, athlete_number) VALUES (7, '1', 12.5, 'B01', 105)",
               "INSERT INTO result (race_id_pk, place, value, lane, athlete_number) VALUES (7, '2', 13.5, 'B02', 110)",
+              "INSERT INTO result (race_id_pk, place, value, lane) VALUES (8, '1000', 14.5, 'LANE7')",
+              "DELETE FROM result WHERE race_id_pk = 8",
+              "INSERT INTO races VALUES (9, 2, '2026-12-09 10:40:00', 'STEEPLE2000M', 0, 12, 'F', 0, '', 'MULTI')",
               "INSERT INTO event VALUES ('100M', '100')", "INSERT INTO pb VALUES (105, '100M', 12.4)",
               "INSERT INTO record VALUES ('F', '100M', 12, 12.1, 1)"})
             ASSERT_TRUE(run(raw, QString::fromLatin1(sql))) << sql;
@@ -274,9 +277,13 @@ TEST(DatabaseOpen, FileOfTheFirstLayoutIsMigratedKeepingEveryRow)
         for (const char* table : {"races", "result", "event", "pb", "record"}) {
             ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(table)));
             q.next();
-            EXPECT_EQ(q.value(0).toInt(), QByteArray(table) == "result" ? 2 : 1) << table;
+            EXPECT_EQ(q.value(0).toInt(), QByteArray(table) == "result" || QByteArray(table) == "races" ? 2 : 1)
+                << table;
         }
         EXPECT_EQ(names(c, QStringLiteral("index")).size(), 10);
+        // The texts kept over their width are no damage.
+        ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
+        EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
     }
 
     Database db(dir.path());
@@ -285,6 +292,11 @@ TEST(DatabaseOpen, FileOfTheFirstLayoutIsMigratedKeepingEveryRow)
     EXPECT_FALSE(run(c, QStringLiteral("INSERT INTO athletes (number, gender) VALUES (7, 'Boy')"), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("athletes.gender holds at most 1 character"))) << error.toStdString();
     EXPECT_TRUE(run(c, QStringLiteral("UPDATE races SET hf = 'A HEADER MARKER LONGER THAN ONE CHARACTER'")));
+    // The result deleted before the migration keeps its identity.
+    ASSERT_TRUE(run(c, QStringLiteral("INSERT INTO result (race_id_pk, place) VALUES (9, '1')")));
+    QSqlQuery newest(QStringLiteral("SELECT max(result_id_pk) FROM result"), c);
+    ASSERT_TRUE(newest.next());
+    EXPECT_EQ(newest.value(0).toInt(), 4);
 
     // Identities are not handed out again after the table was emptied.
     DataSet athletes(db, "athletes");
@@ -293,4 +305,84 @@ TEST(DatabaseOpen, FileOfTheFirstLayoutIsMigratedKeepingEveryRow)
     ASSERT_TRUE(run(c, QStringLiteral("DELETE FROM athletes")));
     ASSERT_TRUE(run(c, QStringLiteral("INSERT INTO athletes (number, team) VALUES (33, 'Gold')")));
     EXPECT_THROW(athletes.Post(), EDatabaseError);
+}
+
+// A database of the last version held every text column's width as a CHECK,
+// and on SQLite may hold an athlete's text kept over its width by the
+// migration before. Its first open in this version stores what the timer
+// unit sends whole from then on, keeps the identities handed out, and
+// leaves nothing that integrity_check reports.
+TEST_F(DatabaseTest, DatabaseOfTheLastLayoutStoresWhatTheTimerSendsWholeAfterItsFirstOpen)
+{
+    const auto check = [](const char* table, const char* column, int size) {
+        return QStringLiteral("CONSTRAINT \"%1.%2 holds at most %3 character%4\" CHECK (length(\"%2\") <= %3)")
+            .arg(QLatin1String(table), QLatin1String(column))
+            .arg(size)
+            .arg(size == 1 ? "" : "s")
+            .toUtf8();
+    };
+    if (onServer()) {
+        const struct {
+            const char* table;
+            const char* column;
+            int size;
+        } widths[] = {{"races", "event", 10}, {"races", "gender", 1}, {"races", "mode", 20},
+                      {"result", "place", 3}, {"result", "lane", 3}};
+        for (const auto& w : widths)
+            exec("ALTER TABLE " + QByteArray(w.table) + " ADD " + check(w.table, w.column, w.size));
+        exec("COMMENT ON TABLE races IS 'VEXO Barcode System, layout 1'");
+    } else {
+        for (const char* table : {"races", "result", "athletes"})
+            exec("DROP TABLE " + QByteArray(table));
+        exec("CREATE TABLE \"races\" (\"race_id_pk\" INTEGER, \"number\" INTEGER, \"datetime\" DATETIME, \"event\" "
+             "VARCHAR(10), \"completed\" BOOLEAN NOT NULL, \"age\" SMALLINT, \"gender\" VARCHAR(1), \"heat\" SMALLINT, "
+             "\"hf\" TEXT, \"mode\" VARCHAR(20), \"row_id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+             + check("races", "event", 10) + ", " + check("races", "gender", 1) + ", " + check("races", "mode", 20)
+             + ")");
+        exec("CREATE TABLE \"result\" (\"result_id_pk\" INTEGER PRIMARY KEY AUTOINCREMENT, \"race_id_pk\" INTEGER, "
+             "\"place\" VARCHAR(3), \"value\" REAL, \"lane\" VARCHAR(3), \"athlete_number\" INTEGER, "
+             + check("result", "place", 3) + ", " + check("result", "lane", 3) + ")");
+        exec("CREATE TABLE \"athletes\" (\"number\" INTEGER, \"firstname\" VARCHAR(20), \"surname\" VARCHAR(20), "
+             "\"age\" SMALLINT, \"team\" VARCHAR(20), \"gender\" VARCHAR(1), \"row_id\" INTEGER PRIMARY KEY "
+             "AUTOINCREMENT, " + check("athletes", "gender", 1) + ")");
+        exec("PRAGMA ignore_check_constraints = 1");
+        exec("INSERT INTO athletes (number, gender) VALUES (110, 'Girl')");
+        exec("PRAGMA ignore_check_constraints = 0");
+        exec("PRAGMA user_version = 1");
+        EXPECT_NE(scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    }
+    exec("INSERT INTO result (race_id_pk, place) VALUES (1, '1'), (1, '2')");
+    exec("DELETE FROM result WHERE place = '2'");
+    QString error;
+    EXPECT_FALSE(run(db->connection(), QStringLiteral("INSERT INTO result (race_id_pk, place) VALUES (2, '10001')")));
+
+    query.reset();
+    db.reset();
+    db = std::make_unique<Database>(settings, dir.path());
+    query = std::make_unique<Query>(*db);
+    exec("INSERT INTO races (race_id_pk, event, mode, gender, completed) VALUES (2, 'STEEPLE2000M', "
+         "'LANE-AND-LANE-AND-LANE-', 'Girl', 0)");
+    exec("INSERT INTO result (race_id_pk, place, lane) VALUES (2, '10001', 'LANE7')");
+    EXPECT_EQ(rows("SELECT CASE WHEN result_id_pk > 2 THEN 'new' ELSE 'old' END, place, lane FROM result "
+                   "WHERE race_id_pk = 2"),
+              (QList<QVariantList>{{QStringLiteral("new"), QStringLiteral("10001"), QStringLiteral("LANE7")}}))
+        << "the identity of the result deleted before is not handed out again";
+    EXPECT_FALSE(run(db->connection(), QStringLiteral("INSERT INTO athletes (number, gender) VALUES (7, 'Boy')"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("athletes.gender holds at most 1 character"))) << error.toStdString();
+    EXPECT_EQ(scalar(SqlDialect::readLayoutVersion(db->engine()).toUtf8()).toInt(), SqlDialect::layoutVersion);
+    if (!onServer()) {
+        EXPECT_EQ(scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+        EXPECT_EQ(scalar("SELECT gender FROM athletes WHERE number = 110").toString(), QStringLiteral("Girl"));
+        EXPECT_EQ(names(db->connection(), QStringLiteral("index")).size(), 10);
+    }
+}
+
+TEST(Dialect, ServersOlderThanTheChangeCheckNeedsAreRefusedNamingTheVersion)
+{
+    EXPECT_EQ(SqlDialect::refusedServer(130000, QStringLiteral("13.0")), QString());
+    EXPECT_EQ(SqlDialect::refusedServer(170002, QStringLiteral("17.2 (Debian 17.2-1)")), QString());
+    const QString refusal = SqlDialect::refusedServer(120019, QStringLiteral("12.19"));
+    EXPECT_TRUE(refusal.startsWith(QStringLiteral("PostgreSQL 12.19 is too old: the meet's database needs PostgreSQL 13 "
+                                                  "or later")))
+        << refusal.toStdString();
 }

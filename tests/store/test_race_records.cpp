@@ -270,6 +270,15 @@ TEST_F(RaceRecords, MultiLineHeaderEdges)
     EXPECT_EQ(race.hf, marker.left(99));
     EXPECT_EQ(race.heat, 12);
     EXPECT_EQ(race.number, 3);
+
+    // Columns count characters as the timer unit wrote them: a degree sign
+    // from a Windows timer program reaches the store as two UTF-8 bytes
+    // and is still one column.
+    race = parsed("U12G\xc2\xb0  100M   \xc2\xb0" "03 Final\nRace No. 042\n");
+    EXPECT_EQ(race.event, "100M");
+    EXPECT_EQ(race.hf, "\xc2\xb0" "03 Final");
+    EXPECT_EQ(race.heat, 3);
+    EXPECT_EQ(race.number, 42);
 }
 
 TEST_F(RaceRecords, KeysCountStepsOf864MillisecondsAndNeverRepeatAtOnce)
@@ -335,7 +344,7 @@ TEST_F(RaceRecords, CompletedRaceReadsBackFromARow)
     EXPECT_EQ(race.heat, 9);
 }
 
-TEST_F(RaceRecords, ApostrophesInARaceTextAreStoredAsSent)
+TEST_F(RaceRecords, RaceTextsAreStoredAsSentWithApostrophesAndOverTheWidths)
 {
     process("10:00,18/05/24,5,LA'NE,U12G,Kids' 60,'); delete from races; --,1,1',12.34,B'1,");
     EXPECT_EQ(rows("select mode, event, hf from races"),
@@ -343,6 +352,16 @@ TEST_F(RaceRecords, ApostrophesInARaceTextAreStoredAsSent)
                                     QStringLiteral("'); delete from races; --")}}));
     EXPECT_EQ(rows("select place, lane from result"),
               (QList<QVariantList>{{QStringLiteral("1'"), QStringLiteral("B'1")}}));
+
+    // Whatever the widths of the columns: an unmapped event code of 12
+    // characters, a mode of 24, a place and a lane of 5.
+    clockTime = fixedTime.addSecs(60);
+    const qint32 key = storeRaceText("10:01,18/05/24,6,LANE-AND-LANE-AND-LANE-,U12G,STEEPLE2000M,,,10001,12.34,LANE7,",
+                                     *query);
+    EXPECT_EQ(rows("select mode, event from races where race_id_pk = " + QByteArray::number(key)),
+              (QList<QVariantList>{{QStringLiteral("LANE-AND-LANE-AND-LANE-"), QStringLiteral("STEEPLE2000M")}}));
+    EXPECT_EQ(rows("select place, lane from result where race_id_pk = " + QByteArray::number(key)),
+              (QList<QVariantList>{{QStringLiteral("10001"), QStringLiteral("LANE7")}}));
 }
 
 TEST_F(RaceRecords, DeleteAllEmptiesRacesAndResults)
@@ -361,16 +380,22 @@ TEST(ResultTime, TimerTextToSeconds)
         const char* text;
         double seconds;
     } cases[] = {
-        // Seconds with an optional fraction, of any length.
-        {"12.34", 12.34}, {"88", 88}, {"09.87", 9.87}, {"9.87", 9.87}, {"125.30", 125.3}, {"12.3", 12.3},
+        // The timer unit's own form, two digits, any one separator, two
+        // digits: seconds and hundredths.
+        {"12.34", 12.34}, {"12,34", 12.34}, {"12:34", 12.34}, {"12:01", 12.01}, {"09.87", 9.87},
+        {"12;34", 12.34}, {"12\xc2\xb7" "34", 12.34},
+        // Seconds with a point or a comma before an optional fraction.
+        {"88", 88}, {"9.87", 9.87}, {"125.30", 125.3}, {"125,30", 125.3}, {"12.3", 12.3}, {"12,3", 12.3},
         {"3599.99", 3599.99}, {"0.5", 0.5}, {"7", 7},
-        // Minutes, a colon, two digits of seconds and an optional fraction.
-        {"2:05.30", 125.3}, {"12:01", 721}, {"0:59.99", 59.99}, {"1:00", 60}, {"10:00.5", 600.5},
-        // Only the leading digits, points and colons count.
-        {"12.34s", 12.34}, {"12.34 04", 12.34}, {"2:05.30 04", 125.3}, {"00  C.T.K.   00", 99999},
+        // Hours and minutes before them, separated by colons.
+        {"2:05.30", 125.3}, {"2:05,30", 125.3}, {"1:02:03.45", 3723.45}, {"1:02:03", 3723}, {"0:59.99", 59.99},
+        {"1:00", 60}, {"10:00.5", 600.5},
+        // The time ends at its first blank.
+        {"12.34 04", 12.34}, {"12,34    04", 12.34}, {"2:05.30 04", 125.3}, {"00  C.T.K.   00", 99999},
+        {"12 34", 12},
         // Any other text by the first two characters and the hundredths.
-        {"12.", 12}, {"ab.34", 0.34}, {"12.3.4", 12.034}, {"2:5", 99999}, {"2:5.30", 0.003},
-        {"2:055", 0.55}, {"2:05.", 0.05}, {"1:02:03", 0.02}, {":05", 99999},
+        {"12.34s", 12.34}, {"12.", 12}, {"ab.34", 0.34}, {"12.3.4", 12.034}, {"2:5", 99999}, {"2:5.30", 0.003},
+        {"2:055", 0.55}, {"2:05.", 0.05}, {":05", 99999}, {"12:3", 12.03},
         // Nothing, or zero, is no time.
         {"00.00", 99999}, {"", 99999}, {"0", 99999}, {"0:00", 99999}, {"0.00", 99999},
     };
@@ -438,6 +463,17 @@ TEST(ResultParse, MultiLineEndsAtAShortLine)
 
     QByteArray empty;
     EXPECT_FALSE(r.parseNext(empty, 1, false));
+
+    // Columns count characters, not the bytes of their UTF-8 form: a
+    // 14-character line ends the list however many bytes it takes.
+    QByteArray degrees("01\xc2\xb0 12.34   \xc2\xb0" "04\n"
+                       "1234567890123\xc2\xb0\n"
+                       "03  13.01    02\n");
+    ASSERT_TRUE(r.parseNext(degrees, 1, false));
+    EXPECT_EQ(r.place, "01");
+    EXPECT_EQ(r.value, 12.34);
+    EXPECT_EQ(r.lane, "04");
+    EXPECT_FALSE(r.parseNext(degrees, 1, false));
 }
 
 TEST_F(RaceRecords, ResultWithAndWithoutAnAthleteReadsBack)

@@ -33,7 +33,7 @@ function(vexo_add_core_library name)
   # parsed once per library: the store library compiles in less than half
   # the time.
   target_precompile_headers(${name} PRIVATE <QByteArray> <QString> <QStringList> <QList> <QVariant> <QDateTime>
-    <QHash> <QObject> <functional> <memory> <optional> <vector>)
+    <QHash> <functional> <memory> <optional> <vector>)
 endfunction()
 
 # vexo_add_test(name [WIDGETS] SOURCES... LIBS ...): a GoogleTest executable

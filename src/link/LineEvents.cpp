@@ -30,16 +30,16 @@ std::uint32_t eventFlags(TEvents events)
 
 TModemSignals modemSignalsFromLines(int lines)
 {
-    TModemSignals signals;
+    TModemSignals present;
     if (lines & TIOCM_CTS)
-        signals.insert(msCTS);
+        present.insert(msCTS);
     if (lines & TIOCM_DSR)
-        signals.insert(msDSR);
+        present.insert(msDSR);
     if (lines & TIOCM_RNG)
-        signals.insert(msRing);
+        present.insert(msRing);
     if (lines & TIOCM_CAR)
-        signals.insert(msRLSD);
-    return signals;
+        present.insert(msRLSD);
+    return present;
 }
 
 TComErrors errorsBetween(const LineCounters& before, const LineCounters& after, bool parityCheck)

@@ -132,7 +132,9 @@ QList<RaceJournal::Entry> RaceJournal::textsToMend() const
         at = nextEntry(all, std::min(after, all.size()) - 1);
     }
     entries += m_unwritten;
-    // Newest first: the ids begin with the time, to the millisecond.
+    // Newest first: the ids begin with the time, to the millisecond, and
+    // entries of the same millisecond keep the journal's order, reversed.
+    std::reverse(entries.begin(), entries.end());
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.id.left(23) > b.id.left(23); });
     entries.removeIf([&](const Entry& e) { return mended.contains(e.id); });

@@ -7,6 +7,7 @@
 #include "entry/Racedetailsdialog.h"
 #include "link/RaceTextDialog.h"
 #include "shell/QtUiServices.h"
+#include "store/RaceText.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -223,6 +224,18 @@ TEST_F(Reception, ALastLineWithoutItsLineEndAndATextWaitingAtExitAreStoredWhole)
     EXPECT_TRUE(journal().contains(race14)) << journal().constData();
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+
+    // A line that never ends is refused, journalled, once past its bound.
+    // Written from another thread: the line fills up until the window reads it.
+    std::atomic<bool> sent {false};
+    std::thread writer([&] { sent = unitA->send(QByteArray(RaceLayout::longestLine + 1, 'x')); });
+    const bool refused = eventually([&] { return ui.errors.size() == 1; });
+    writer.join();
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(ui.errors[0].contains("characters without a line end")) << ui.errors[0].left(300).toStdString();
+    EXPECT_TRUE(journal().contains("--- refused: Failed to Read race data correctly The race text has a line of 65537"));
+    EXPECT_TRUE(main->rxDataA.pending().isEmpty());
 }
 
 TEST_F(Reception, AMultiLineRaceOverOneAndAHalfSecondsIsProcessedOnceTwoSecondsAfterItsLastLine)

@@ -183,6 +183,9 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
             races.Last();
         }
     } catch (...) {
+        // Tried again with the other stations' changes, every second.
+        if (!m_pagesBehind.contains(&races))
+            m_pagesBehind << &races;
         note(QStringLiteral("The Races page could not be read again, so it may not show the new race yet: ")
              + exceptionMessage(std::current_exception()));
     }

@@ -126,6 +126,7 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
     // Everything to tell of this text, told together once the Races page
     // shows what was stored: the race's own message first.
     QString failure;
+    bool replaced = false;
     QStringList notes;
     const auto note = [&notes](const QString& message) {
         if (!message.isEmpty())
@@ -148,6 +149,7 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
 
     try {
         const StoredRace race = storeRace(TextEncoding::toUtf8(trimmed), Query1(), mending ? mending->partKey : 0);
+        replaced = mending && mending->partKey != 0;
         if (race.whole()) {
             note(raceJournal.stored(race.number, race.key, race.places));
             if (mending && lastRefusedText == mending->text)
@@ -181,6 +183,12 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
                 m_pagesBehind << &races;
         } else if (races.Active()) {
             races.Last();
+        }
+        // A race replaced under its key may be open for scanning: its places
+        // are read again there as soon as no scan is in progress.
+        if (replaced && m_windows.raceDetailsForm) {
+            m_windows.raceDetailsForm->resultsChangedElsewhere();
+            m_windows.raceDetailsForm->catchUpWithOtherStations();
         }
     } catch (...) {
         // Tried again with the other stations' changes, every second.

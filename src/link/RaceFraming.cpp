@@ -62,8 +62,17 @@ QList<QByteArray> RaceFraming::receive(const QByteArray& chunk, qint64 now)
     QList<QByteArray> texts;
     if (m_deadline && now >= *m_deadline)
         texts = quietTimeOver();
-    m_buffer += chunk;
     m_received += chunk.size();
+    // The rest of a line refused for its length is no race: it goes up to
+    // its line end, with a box for the line once, not for every 64 KB.
+    qsizetype from = 0;
+    if (m_skippingLine) {
+        from = firstLineEnd(chunk);
+        m_skippingLine = from < 0;
+        if (m_skippingLine)
+            return texts;
+    }
+    m_buffer += chunk.mid(from);
     texts += takeCompleteRaces();
     takeEndlessLine(texts);
     if (!hasLineEnd(m_buffer))
@@ -143,6 +152,7 @@ void RaceFraming::takeEndlessLine(QList<QByteArray>& texts)
         return;
     texts += takeWholeLines();
     texts.append(take(m_buffer.size()));
+    m_skippingLine = true;
 }
 
 QByteArray RaceFraming::take(qsizetype count)

@@ -27,7 +27,8 @@
 //   beginning of the next race, paused on the way) wait for their own line
 //   end, so no race is ever cut short or merged with the next.
 // - A line that never ends is handed out on its own once it passes
-//   RaceLayout::longestLine, to be refused, rather than held without end.
+//   RaceLayout::longestLine, to be refused, rather than held without end;
+//   what follows on that line, up to its line end, is dropped.
 // - Blanks and line ends before a text are no part of it.
 class RaceFraming {
 public:
@@ -68,4 +69,5 @@ private:
     std::optional<qint64> m_deadline;
     qint64 m_quietMs;
     qint64 m_received = 0;
+    bool m_skippingLine = false;
 };

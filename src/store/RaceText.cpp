@@ -56,9 +56,9 @@ void refuseEndlessLines(const QByteArray& text)
         while (end < text.size() && text[end] != '\r' && text[end] != '\n')
             ++end;
         if (end - start > RaceLayout::longestLine)
-            throw EConvertError(QStringLiteral("The race text has a line of %1 characters without a line end, longer "
-                                               "than any race line (%2 KB): the link sent no line end or the timer "
-                                               "unit is set up wrongly; the text is refused whole")
+            throw EConvertError(QStringLiteral("The race text has a line of %1 characters, longer than any race "
+                                               "line can be (%2 KB): a line end was lost on the link, or the port's "
+                                               "speed or format is wrong; the text is refused whole")
                                     .arg(end - start)
                                     .arg(RaceLayout::longestLine / 1024));
         start = end + 1;

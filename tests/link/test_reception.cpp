@@ -233,7 +233,7 @@ TEST_F(Reception, ALastLineWithoutItsLineEndAndATextWaitingAtExitAreStoredWhole)
     writer.join();
     ASSERT_TRUE(sent);
     ASSERT_TRUE(refused);
-    EXPECT_TRUE(ui.errors[0].contains("characters without a line end")) << ui.errors[0].left(300).toStdString();
+    EXPECT_TRUE(ui.errors[0].contains("characters, longer than any race line")) << ui.errors[0].left(300).toStdString();
     EXPECT_TRUE(journal().contains("--- refused: Failed to Read race data correctly The race text has a line of 65537"));
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
 }
@@ -278,7 +278,11 @@ TEST_F(Reception, ARaceStoredInPartIsToldSoAndProcessAgainReplacesIt)
     ASSERT_TRUE(eventually([&] { return races() == 3; }));
     EXPECT_EQ(results(), 5);
 
-    // Mended by hand, the text replaces the race: its key and its scan stay.
+    // Mended by hand, the text replaces the race: its key and its scan stay,
+    // and the race details window open on it shows its places.
+    TRaceDetailsForm* details = windows->raceDetailsForm;
+    details->openForRace(key, QStringLiteral("Race 9"));
+    ASSERT_EQ(details->resultTable().RecordCount(), 2);
     QString offered;
     ui.dialogAnswers.enqueue([&](QDialog& dialog) {
         auto* box = static_cast<TRaceTextDialog&>(dialog).meRaceText;
@@ -293,6 +297,7 @@ TEST_F(Reception, ARaceStoredInPartIsToldSoAndProcessAgainReplacesIt)
     EXPECT_EQ(times(9), (QList<double>{12.34, 12.56, 12.84, 13.00}));
     EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM result WHERE race_id_pk = %1 AND athlete_number = 101").arg(key)), 1);
     EXPECT_EQ(results(), 7);
+    EXPECT_EQ(details->resultTable().RecordCount(), 4);
     EXPECT_EQ(ui.errors.size(), 1) << ui.errors.join('\n').toStdString();
 
     // Mended, it is offered no more.

@@ -216,6 +216,9 @@ TEST(RaceFraming, EdgesOfTheLine)
          Then::Exit, {"10:35,01/01/00,10,LANE,U12G,100M,,1,1,12.34,B1,"}, {}},
         {"a line that never ends is handed out alone past its bound", {header, endless.left(40000), endless.mid(40000)},
          Then::Nothing, {header, endless}, {}},
+        {"and the rest of that line is dropped up to its line end",
+         {endless, "yyyy", "zz\r\n10:35,01/01/00,10,LANE,U12G,100M,,1,\r\n"}, Then::Nothing,
+         {endless, "10:35,01/01/00,10,LANE,U12G,100M,,1,\r\n"}, {}},
         {"up to its bound it waits", {endless.chopped(1)}, Then::Nothing, {}, endless.chopped(1)},
     };
     for (const Row& row : rows) {

@@ -98,8 +98,15 @@ qsizetype nextEntry(const QByteArray& all, qsizetype from)
 
 QList<RaceJournal::Entry> RaceJournal::textsToMend() const
 {
-    QFile file(m_fileName);
-    const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    // The older journal first: a meet may have filled the journal once.
+    QByteArray all;
+    for (const QString& name : {olderFileName(), m_fileName}) {
+        QFile file(name);
+        if (file.open(QIODevice::ReadOnly))
+            all += file.readAll();
+        if (!all.isEmpty() && !all.endsWith('\n'))
+            all += '\n';
+    }
     static const QRegularExpression header(QStringLiteral("^=== (.+?), (\\d+) bytes(?:, again for (.+))?$"));
     static const QRegularExpression partKey(QStringLiteral("^stored in part \\(key (-?\\d+)\\)"));
     QList<Entry> entries;

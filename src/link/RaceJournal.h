@@ -61,8 +61,8 @@ public:
     QString storedInPart(const StoredRace& race);
     QString refused(const QString& message);
 
-    // Every text of the journal, and of this run, that was refused or
-    // stored in part and not yet mended by hand, newest first.
+    // Every text of the journal (the older one too), and of this run, that
+    // was refused or stored in part and not yet mended by hand, newest first.
     QList<Entry> textsToMend() const;
     // The next text given by hand mends entry: it is journalled as such,
     // and no longer offered.

@@ -13,6 +13,7 @@
 #include "link/RaceTextDialog.h"
 #include "shell/AppWindows.h"
 #include "shell/Application.h"
+#include "shell/DataGrid.h"
 #include "shell/Main.h"
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <optional>
 
 void TMainForm::PortARxChar(QObject* Sender, int Count)
 {
@@ -119,8 +121,19 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
     // either port run again and may come back here.
     QMutexLocker lock(&rxSection);
     const QByteArray trimmed = Miscl::trim(text);
+    const std::optional<RaceJournal::Entry> mending =
+        source == QLatin1String("hand") ? raceJournal.takeMending() : std::nullopt;
+    // Everything to tell of this text, told together once the Races page
+    // shows what was stored: the race's own message first.
+    QString failure;
+    bool replaced = false;
+    QStringList notes;
+    const auto note = [&notes](const QString& message) {
+        if (!message.isEmpty())
+            notes << message;
+    };
     if (!trimmed.isEmpty())
-        raceJournal.received(text, source);
+        note(raceJournal.received(text, source, mending ? mending->id : QString()));
 
     // A text that is not UTF-8 came from a PC writing Windows-1252; the
     // log shows a multi-line race as lines, whatever ends them.
@@ -134,25 +147,60 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
     if (trimmed.isEmpty())
         return;
 
-    QString failure;
     try {
-        const StoredRace race = storeRace(TextEncoding::toUtf8(trimmed), Query1());
-        raceJournal.stored(race.number, race.key, race.places);
-        if (source == QLatin1String("hand"))
-            lastRefusedText.clear();
+        const StoredRace race = storeRace(TextEncoding::toUtf8(trimmed), Query1(), mending ? mending->partKey : 0);
+        replaced = mending && mending->partKey != 0;
+        if (race.whole()) {
+            note(raceJournal.stored(race.number, race.key, race.places));
+            if (mending && lastRefusedText == mending->text)
+                lastRefusedText.clear();
+        } else {
+            // Stored, but not all of it: said as exactly as the journal says it.
+            failure = race.partMessage()
+                + QStringLiteral("\nProcess Again on the Coms page offers its text to mend; the race is then "
+                                 "replaced.");
+            note(raceJournal.storedInPart(race));
+            lastRefusedText = text;
+        }
     } catch (...) {
-        // What was stored before the failing place stays stored.
         failure = QStringLiteral("Failed to Read race data correctly\n") + exceptionMessage(std::current_exception());
         if (meansDiskFull(failure))
             failure += QStringLiteral("\nThe race was not stored; its text is on the Coms page, and Process Again "
                                       "offers it once there is space.");
-        raceJournal.refused(failure);
+        note(raceJournal.refused(failure));
         lastRefusedText = text;
     }
-    RaceTable().Refresh();
-    RaceTable().Last();
+
+    // The Races page follows new races as it follows other stations'
+    // changes: read again at once when no edit is open in it, otherwise as
+    // soon as the edit ends, so that an official's edit is never posted or
+    // dropped by a race's arrival. Read at once, it moves to the new race.
+    // A failure here is told after the race's own message, never instead.
+    DataSet& races = RaceTable();
+    try {
+        if (!catchUpWithOtherStations(races, *raceDBGrid)) {
+            if (!m_pagesBehind.contains(&races))
+                m_pagesBehind << &races;
+        } else if (races.Active()) {
+            races.Last();
+        }
+        // A race replaced under its key may be open for scanning: its places
+        // are read again there as soon as no scan is in progress.
+        if (replaced && m_windows.raceDetailsForm) {
+            m_windows.raceDetailsForm->resultsChangedElsewhere();
+            m_windows.raceDetailsForm->catchUpWithOtherStations();
+        }
+    } catch (...) {
+        // Tried again with the other stations' changes, every second.
+        if (!m_pagesBehind.contains(&races))
+            m_pagesBehind << &races;
+        note(QStringLiteral("The Races page could not be read again, so it may not show the new race yet: ")
+             + exceptionMessage(std::current_exception()));
+    }
     if (!failure.isEmpty())
-        showReceptionError(failure);
+        notes.prepend(failure);
+    if (!notes.isEmpty())
+        showReceptionError(notes.join(QStringLiteral("\n\n")));
 }
 
 void TMainForm::showReceptionError(const QString& message)
@@ -167,13 +215,28 @@ void TMainForm::showReceptionError(const QString& message)
 
 void TMainForm::btnProcessAgainClick()
 {
+    // Every text still to mend is offered, newest first, read back from
+    // the journal when the dialog opens: one refused while it is open is
+    // offered the next time.
     TRaceTextDialog dialog(this);
-    dialog.setRaceText(lastRefusedText);
+    const QList<RaceJournal::Entry> texts = raceJournal.textsToMend();
+    dialog.setRaceTexts(texts);
     if (!UiServices::current().runDialog(dialog))
         return;
+    if (const int chosen = dialog.chosenText(); chosen >= 0 && chosen < texts.size())
+        raceJournal.mendNext(texts[chosen]);
     ProcessRaceData(dialog.raceText(), QStringLiteral("hand"));
 }
 
 void TMainForm::flushWaitingTexts()
 {
+    // The program is closing: nothing more will arrive to end a line or let
+    // the quiet time pass, so what waits is taken as it stands.
+    rxDataTimer1->stop();
+    rxDataTimer2->stop();
+    for (const QByteArray& text : rxDataA.flush())
+        m_waitingTexts.append({text, QStringLiteral("A")});
+    for (const QByteArray& text : rxDataB.flush())
+        m_waitingTexts.append({text, QStringLiteral("B")});
+    processWaitingTexts();
 }

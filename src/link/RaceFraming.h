@@ -19,9 +19,17 @@
 //   end. A chunk without a line end neither starts nor restarts that wait.
 // - Races sent back to back become one text each, as soon as the line
 //   where the next race begins has arrived (RaceLayout::nextRaceStart).
-// - Blanks and line ends before a text are no part of it. Characters after
-//   the last line end are a line still arriving: they wait for their line
-//   end, whatever the quiet time says, so no race is ever cut short.
+// - Races back to back are told apart at line ends only: a line counts
+//   once its line end has come.
+// - At the quiet time the text waiting is one race, its last line without
+//   a line end included: a timer unit may leave the line end off its last
+//   place. Only characters that cannot be a line of that race (the
+//   beginning of the next race, paused on the way) wait for their own line
+//   end, so no race is ever cut short or merged with the next.
+// - A line that never ends is handed out on its own once it passes
+//   RaceLayout::longestLine, to be refused, rather than held without end;
+//   what follows on that line, up to its line end, is dropped.
+// - Blanks and line ends before a text are no part of it.
 class RaceFraming {
 public:
     explicit RaceFraming(qint64 quietMs = 2000);
@@ -37,6 +45,11 @@ public:
     // for it is complete. Returns them, oldest first.
     QList<QByteArray> quietTimeOver();
 
+    // Every text still waiting, complete or not, the last one ending where
+    // the characters received end: for a program that closes and must not
+    // drop what has come.
+    QList<QByteArray> flush();
+
     // When quietTimeOver is due; none while no text waits for a quiet link.
     std::optional<qint64> deadline() const { return m_deadline; }
 
@@ -47,6 +60,8 @@ public:
 
 private:
     QList<QByteArray> takeCompleteRaces();
+    QList<QByteArray> takeWholeLines();
+    void takeEndlessLine(QList<QByteArray>& texts);
     QByteArray take(qsizetype count);
     void dropLeadingBlanks();
 
@@ -54,4 +69,5 @@ private:
     std::optional<qint64> m_deadline;
     qint64 m_quietMs;
     qint64 m_received = 0;
+    bool m_skippingLine = false;
 };

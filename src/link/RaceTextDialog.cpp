@@ -2,6 +2,7 @@
 
 #include "store/TextEncoding.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QLabel>
@@ -13,6 +14,13 @@ TRaceTextDialog::TRaceTextDialog(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Race Text"));
     auto* column = new QVBoxLayout(this);
+    cbRaceTexts = new QComboBox(this);
+    cbRaceTexts->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    column->addWidget(cbRaceTexts);
+    connect(cbRaceTexts, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0 && index < m_entries.size())
+            setRaceText(m_entries[index].text);
+    });
     column->addWidget(new QLabel(QStringLiteral("Correct the race text, then press OK to read it again:"), this));
     meRaceText = new QPlainTextEdit(this);
     // Columns matter in a race of several lines.
@@ -29,6 +37,22 @@ TRaceTextDialog::TRaceTextDialog(QWidget* parent)
 void TRaceTextDialog::setRaceText(const QByteArray& text)
 {
     meRaceText->setPlainText(TextEncoding::decode8Bit(text).trimmed());
+}
+
+void TRaceTextDialog::setRaceTexts(const QList<RaceJournal::Entry>& entries)
+{
+    m_entries = entries;
+    cbRaceTexts->clear();
+    for (const RaceJournal::Entry& entry : entries)
+        cbRaceTexts->addItem(entry.id + QStringLiteral(": ") + entry.outcome);
+    cbRaceTexts->setEnabled(!entries.isEmpty());
+    if (entries.isEmpty())
+        setRaceText({});
+}
+
+int TRaceTextDialog::chosenText() const
+{
+    return m_entries.isEmpty() ? -1 : cbRaceTexts->currentIndex();
 }
 
 QByteArray TRaceTextDialog::raceText() const

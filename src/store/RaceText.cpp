@@ -16,7 +16,10 @@
 
 qint32 storeRaceText(QByteArray text, Query& query)
 {
-    return storeRace(std::move(text), query).key;
+    const StoredRace stored = storeRace(std::move(text), query);
+    if (stored.failure)
+        std::rethrow_exception(stored.failure);
+    return stored.key;
 }
 
 namespace {
@@ -43,53 +46,165 @@ void refuseNulBytes(const QByteArray& text)
                             .arg(where));
 }
 
+// A line past the longest a race has is what a link that never sent its
+// line end made; it is refused, saying so, before anything is read.
+void refuseEndlessLines(const QByteArray& text)
+{
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        if (end - start > RaceLayout::longestLine)
+            throw EConvertError(QStringLiteral("The race text has a line of %1 characters, longer than any race "
+                                               "line can be (%2 KB): a line end was lost on the link, or the port's "
+                                               "speed or format is wrong; the text is refused whole")
+                                    .arg(end - start)
+                                    .arg(RaceLayout::longestLine / 1024));
+        start = end + 1;
+    }
+}
+
+QString messageOf(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Exception& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("an unknown error");
+    }
+}
+
+// The places the rest of a race text holds, by the rules RESULT::parseNext
+// reads them by: triples up to the first empty place field, or lines up to
+// the first one shorter than 15 characters.
+int placesIn(QByteArray rest, bool singleLine)
+{
+    for (int count = 0;; ++count) {
+        rest = Miscl::trim(rest);
+        if (singleLine) {
+            if (Miscl::nextField(rest).isEmpty())
+                return count;
+            Miscl::nextField(rest);
+            Miscl::nextField(rest);
+        } else if (Miscl::nextLine(rest).size() < 15) {
+            return count;
+        }
+    }
+}
+
+// Removes a race and its places, giving the places that replace them the
+// athletes scanned into the old ones, place by place in the order stored:
+// a scan an official confirmed is not lost with the race it went into.
+void removeRace(Query& query, qint32 key, QList<RESULT>& places)
+{
+    const QByteArray k = Miscl::integerText(key);
+    query.setSQL("select [athlete_number] from result where [race_id_pk] = " + k + " order by [result_id_pk]");
+    query.Open();
+    for (qsizetype i = 0; !query.Eof(); query.Next(), ++i) {
+        const Field athlete = query.FieldByName("athlete_number");
+        if (i < places.size() && !athlete.IsNull())
+            places[i].athlete_number = athlete.AsInteger();
+    }
+    query.Close();
+    query.setSQL("delete from result where [race_id_pk] = " + k);
+    query.ExecSQL();
+    query.setSQL("delete from races where [race_id_pk] = " + k);
+    query.ExecSQL();
+}
+
 } // namespace
 
-StoredRace storeRace(QByteArray text, Query& query)
+StoredRace storeRace(QByteArray text, Query& query, qint32 replacing)
 {
     refuseNulBytes(text);
+    refuseEndlessLines(text);
     RACE race;
     bool singleLine = false;
     race.parse(text, singleLine, query);
 
+    StoredRace stored;
+    stored.number = race.number;
+    stored.placesInText = placesIn(text, singleLine);
+    const QString place = singleLine ? QStringLiteral("place") : QStringLiteral("place line");
+
     // The places are read before anything is stored: a place that cannot be
     // read ends the race there, and the places before it are stored.
     QList<RESULT> places;
-    std::exception_ptr unreadable;
     try {
         RESULT result;
         while (result.parseNext(text, 0, singleLine))
             places << result;
     } catch (...) {
-        unreadable = std::current_exception();
+        stored.failure = std::current_exception();
+        stored.missing = QStringLiteral("%1 %2 could not be read: %3")
+                             .arg(place)
+                             .arg(places.size() + 1)
+                             .arg(messageOf(stored.failure));
     }
 
     // The race row, then its places, in one transaction. What was stored
-    // before a failure is kept.
+    // before a failing place is kept; a race whose own row fails is not
+    // stored at all, and a race it was to replace stays as it was.
     Database& db = query.database();
     db.begin();
+    qsizetype failedItem = -1;
+    bool committed = false;
     try {
+        if (replacing != 0) {
+            removeRace(query, replacing, places);
+            race.race_id_pk = replacing;
+        }
         storeInOrder(query, 1 + places.size(), [&](qsizetype item) {
-            if (item == 0) {
-                race.store(query); // draws the race's key
-                return;
+            try {
+                if (item == 0) {
+                    race.store(query); // draws the race's key
+                    return;
+                }
+                RESULT& result = places[item - 1];
+                result.race_id_pk = race.race_id_pk;
+                result.store(query);
+            } catch (...) {
+                failedItem = item;
+                throw;
             }
-            RESULT& place = places[item - 1];
-            place.race_id_pk = race.race_id_pk;
-            place.store(query);
         });
     } catch (...) {
+        if (failedItem <= 0) {
+            db.rollback();
+            throw;
+        }
         try {
             db.commit();
         } catch (...) {
             db.rollback();
+            throw;
         }
-        throw;
+        committed = true;
+        stored.failure = std::current_exception();
+        stored.missing = QStringLiteral("%1 %2 could not be stored: %3")
+                             .arg(place)
+                             .arg(failedItem)
+                             .arg(messageOf(stored.failure));
+        places.resize(failedItem - 1);
     }
-    db.commit();
-    if (unreadable)
-        std::rethrow_exception(unreadable);
-    return {race.race_id_pk, race.number, int(places.size())};
+    if (!committed)
+        db.commit();
+    stored.key = race.race_id_pk;
+    stored.places = int(places.size());
+    return stored;
+}
+
+QString StoredRace::partMessage() const
+{
+    return QStringLiteral("race %1 stored with %2 of %3 places; %4")
+        .arg(number)
+        .arg(places)
+        .arg(placesInText)
+        .arg(missing);
 }
 
 namespace RaceLayout {

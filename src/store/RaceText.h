@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+
+#include <exception>
 
 class Query;
 
@@ -12,17 +15,39 @@ class Query;
 // Returns the new race's key.
 qint32 storeRaceText(QByteArray text, Query& query);
 
-// The same, telling what was stored.
+// What storeRace stored of a text.
 struct StoredRace {
     qint32 key = 0;
     qint32 number = 0;
     int places = 0;
+    // The places the text holds; more than places when it was stored in part.
+    int placesInText = 0;
+    // Empty when the race was stored whole; otherwise what ended it, as
+    // "place line 3 could not be read: <why>", and the failure itself.
+    QString missing;
+    std::exception_ptr failure;
+
+    bool whole() const { return missing.isEmpty(); }
+    // "race 9 stored with 2 of 4 places; place line 3 could not be read: ..."
+    QString partMessage() const;
 };
-StoredRace storeRace(QByteArray text, Query& query);
+
+// The same, telling what was stored: a place that cannot be read or stored
+// ends the race there, and the race and the places before it are stored
+// and reported, not thrown. Throws when nothing of the race is stored.
+// With replacing (a race's key), that race's rows are removed in the same
+// transaction and the text stored under its key, scans kept place by place:
+// a race stored in part is so mended without a second race of its number.
+// When the new race cannot be stored at all, the old one stays.
+StoredRace storeRace(QByteArray text, Query& query, qint32 replacing = 0);
 
 // The layout of race texts, for telling where one race ends and the next
 // begins when several arrive one after the other.
 namespace RaceLayout {
+
+// No line of a race is longer: a line past it is the link's garbage (a
+// line that never ends), refused whole.
+constexpr qsizetype longestLine = 64 * 1024;
 
 // Whether line (without its line end) is the comma-separated line of a
 // single-line race: it holds the eight header fields, so at least seven

@@ -7,8 +7,11 @@
 #include "entry/Racedetailsdialog.h"
 #include "link/RaceTextDialog.h"
 #include "shell/QtUiServices.h"
+#include "store/RaceText.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
@@ -196,6 +199,45 @@ TEST_F(Reception, EachLineEndOfAMultiLineRaceRearmsTheTimer)
     EXPECT_FALSE(main->rxDataTimer1->isActive());
 }
 
+TEST_F(Reception, ALastLineWithoutItsLineEndAndATextWaitingAtExitAreStoredWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand));
+    QByteArray race12;
+    for (const QByteArray& line : multiLineRace)
+        race12 += line;
+    race12.chop(2);
+    deliver(race12, race12.size());
+    main->rxDataTimer1Timer();
+    EXPECT_EQ(times(12), (QList<double>{12.34, 12.56}));
+    // The next race is a race of its own.
+    const QByteArray race13 = "U14B   200M   H02\r\nRACE 013\r\n01  25.10    04\r\n";
+    deliver(race13, race13.size());
+    main->rxDataTimer1Timer();
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE number = 13 AND age = 14 AND heat = 2"), 1);
+    EXPECT_EQ(times(13), (QList<double>{25.10}));
+
+    // Closing while a line waits for its line end: it is stored, not dropped.
+    const QByteArray race14 = singleLineRace(14, 2).chopped(2);
+    deliver(race14, race14.size());
+    main->flushWaitingTexts();
+    EXPECT_EQ(times(14).size(), 2);
+    EXPECT_TRUE(journal().contains(race14)) << journal().constData();
+    EXPECT_TRUE(main->rxDataA.pending().isEmpty());
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+
+    // A line that never ends is refused, journalled, once past its bound.
+    // Written from another thread: the line fills up until the window reads it.
+    std::atomic<bool> sent {false};
+    std::thread writer([&] { sent = unitA->send(QByteArray(RaceLayout::longestLine + 1, 'x')); });
+    const bool refused = eventually([&] { return ui.errors.size() == 1; });
+    writer.join();
+    ASSERT_TRUE(sent);
+    ASSERT_TRUE(refused);
+    EXPECT_TRUE(ui.errors[0].contains("characters, longer than any race line")) << ui.errors[0].left(300).toStdString();
+    EXPECT_TRUE(journal().contains("--- refused: Failed to Read race data correctly The race text has a line of 65537"));
+    EXPECT_TRUE(main->rxDataA.pending().isEmpty());
+}
+
 TEST_F(Reception, AMultiLineRaceOverOneAndAHalfSecondsIsProcessedOnceTwoSecondsAfterItsLastLine)
 {
     ASSERT_NO_FATAL_FAILURE(begin(Clock::Real));
@@ -213,23 +255,124 @@ TEST_F(Reception, AMultiLineRaceOverOneAndAHalfSecondsIsProcessedOnceTwoSecondsA
     EXPECT_EQ(results(), 2);
 }
 
-TEST_F(Reception, ATextFailingOnItsThirdPlaceKeepsTheRaceAndTwoResults)
+TEST_F(Reception, ARaceStoredInPartIsToldSoAndProcessAgainReplacesIt)
 {
     ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand));
-    ASSERT_TRUE(unitA->send("00:00,01/01/00,9,LANE,U12G,100M,,1,1,12.34,B1,2,12.56,B2,3,12.3..4,B3,4,13.00,B4,\r\n"));
+    const QByteArray text = "00:00,01/01/00,9,LANE,U12G,100M,,1,1,12.34,B1,2,12.56,B2,3,12.3..4,B3,4,13.00,B4,\r\n";
+    ASSERT_TRUE(unitA->send(text));
     ASSERT_TRUE(eventually([&] { return !ui.errors.isEmpty(); }));
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_TRUE(ui.errors[0].startsWith("Failed to Read race data correctly\n")) << ui.errors[0].toStdString();
-    EXPECT_GT(ui.errors[0].size(), QString("Failed to Read race data correctly\n").size());
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE number = 9"), 1);
+    const QByteArray told = "race 9 stored with 2 of 4 places; place 3 could not be read: '3..4' is not a valid "
+                            "floating point value";
+    EXPECT_TRUE(ui.errors[0].startsWith(told + '\n')) << ui.errors[0].toStdString();
+    EXPECT_EQ(racesNumbered(9), 1);
     EXPECT_EQ(results(), 2);
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
     EXPECT_EQ(currentRaceNumber(), 9);
-
-    // The link goes on receiving.
+    const int key = rows("SELECT race_id_pk FROM races WHERE number = 9");
+    EXPECT_TRUE(journal().contains("--- stored in part (key " + QByteArray::number(key) + "): " + told + '\n'))
+        << journal().constData();
+    // Place 1 is scanned meanwhile, and the link goes on receiving.
+    sql(QStringLiteral("UPDATE result SET athlete_number = 101 WHERE race_id_pk = %1 AND place = '1'").arg(key));
     ASSERT_TRUE(unitA->send(singleLineRace(10, 3)));
     ASSERT_TRUE(eventually([&] { return races() == 3; }));
     EXPECT_EQ(results(), 5);
+
+    // Mended by hand, the text replaces the race: its key and its scan stay,
+    // and the race details window open on it shows its places.
+    TRaceDetailsForm* details = windows->raceDetailsForm;
+    details->openForRace(key, QStringLiteral("Race 9"));
+    ASSERT_EQ(details->resultTable().RecordCount(), 2);
+    QString offered;
+    ui.dialogAnswers.enqueue([&](QDialog& dialog) {
+        auto* box = static_cast<TRaceTextDialog&>(dialog).meRaceText;
+        offered = box->toPlainText();
+        box->setPlainText(offered.replace(QStringLiteral("12.3..4"), QStringLiteral("12.84")));
+        return true;
+    });
+    main->btnProcessAgain->click();
+    EXPECT_EQ(offered, QString::fromUtf8(text.trimmed()).replace(QStringLiteral("12.3..4"), QStringLiteral("12.84")));
+    EXPECT_EQ(racesNumbered(9), 1);
+    EXPECT_EQ(rows("SELECT race_id_pk FROM races WHERE number = 9"), key);
+    EXPECT_EQ(times(9), (QList<double>{12.34, 12.56, 12.84, 13.00}));
+    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM result WHERE race_id_pk = %1 AND athlete_number = 101").arg(key)), 1);
+    EXPECT_EQ(results(), 7);
+    EXPECT_EQ(details->resultTable().RecordCount(), 4);
+    EXPECT_EQ(ui.errors.size(), 1) << ui.errors.join('\n').toStdString();
+
+    // Mended, it is offered no more.
+    int offeredTexts = -1;
+    ui.dialogAnswers.enqueue([&](QDialog& dialog) {
+        offeredTexts = static_cast<TRaceTextDialog&>(dialog).cbRaceTexts->count();
+        return false;
+    });
+    main->btnProcessAgain->click();
+    EXPECT_EQ(offeredTexts, 0);
+}
+
+TEST_F(Reception, ProcessAgainOffersEveryTextStillToMendNewestFirst)
+{
+    ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand));
+    const QByteArray first = "00:00,01/01/00,1O,LANE,U12G,100M,,1,1,12.34,B1,\r\n";
+    const QByteArray partial = "00:00,01/01/00,11,LANE,U12G,100M,,1,1,12.34,B1,2,12.3..4,B2,\r\n";
+    const QByteArray duringDialog = "00:00,01/01/00,1Z,LANE,U12G,100M,,1,1,12.34,B1,\r\n";
+    ASSERT_TRUE(unitA->send(first));
+    ASSERT_TRUE(eventually([&] { return ui.errors.size() == 1; }));
+    QTest::qWait(2); // the journal tells texts apart to the millisecond
+    ASSERT_TRUE(unitA->send(partial));
+    ASSERT_TRUE(eventually([&] { return ui.errors.size() == 2; }));
+
+    // Each offered text, as the dialog shows it when chosen.
+    const auto offeredTexts = [](TRaceTextDialog& dialog) {
+        QStringList texts;
+        for (int i = 0; i < dialog.cbRaceTexts->count(); ++i) {
+            dialog.cbRaceTexts->setCurrentIndex(i);
+            texts << dialog.meRaceText->toPlainText();
+        }
+        return texts;
+    };
+    QStringList offered;
+    ui.dialogAnswers.enqueue([&](QDialog& d) {
+        auto& dialog = static_cast<TRaceTextDialog&>(d);
+        offered = offeredTexts(dialog);
+        // A text refused while the dialog is open.
+        EXPECT_TRUE(unitA->send(duringDialog));
+        EXPECT_TRUE(eventually([&] { return ui.errors.size() == 3; }));
+        dialog.cbRaceTexts->setCurrentIndex(1);
+        dialog.meRaceText->setPlainText(dialog.meRaceText->toPlainText().replace(QStringLiteral(",1O,"), QStringLiteral(",10,")));
+        return true;
+    });
+    main->btnProcessAgain->click();
+    EXPECT_EQ(offered, (QStringList{QString::fromUtf8(partial.trimmed()), QString::fromUtf8(first.trimmed())}));
+    EXPECT_EQ(racesNumbered(10), 1);
+
+    ui.dialogAnswers.enqueue([&](QDialog& d) {
+        offered = offeredTexts(static_cast<TRaceTextDialog&>(d));
+        return false;
+    });
+    main->btnProcessAgain->click();
+    EXPECT_EQ(offered, (QStringList{QString::fromUtf8(duringDialog.trimmed()), QString::fromUtf8(partial.trimmed())}));
+}
+
+TEST_F(Reception, ARaceArrivingLeavesAnEditOnTheRacesPageOpenAndShowsOnceItEnds)
+{
+    ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand));
+    DataSet& page = main->RaceTable();
+    page.Edit();
+    page.setFieldValue("event", QStringLiteral("200M"));
+    ASSERT_TRUE(unitA->send(singleLineRace(8, 2)));
+    ASSERT_TRUE(eventually([&] { return racesNumbered(8) == 1; }));
+    QTest::qWait(5);
+    EXPECT_EQ(page.state(), DataSet::State::Edit);
+    EXPECT_EQ(page.FieldByName("event").AsString(), "200M");
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE event = '200M'"), 0) << "the edit was posted by the race";
+    EXPECT_EQ(page.RecordCount(), 1);
+
+    page.Post();
+    main->watchOtherStations();
+    EXPECT_EQ(page.RecordCount(), 2);
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE event = '200M'"), 1);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 
 TEST_F(Reception, BackToBackRacesInOneChunkAreStoredOneByOne)
@@ -495,6 +638,37 @@ TEST_F(Reception, AnErrorWhileScanningDoesNotTakeTheKeyboard)
     ASSERT_TRUE(unitA->send("00:00,01/01/00,7Y,LANE,U12G,100M,,1,\r\n"));
     ASSERT_TRUE(eventually([&] { return ui.errors.size() == 2; }));
     EXPECT_EQ(ui.errorsWithoutFocus.size(), 1);
+}
+
+TEST_F(Reception, WhileScanningNoLaterErrorTakesTheKeyboardOrHidesTheRacesOwn)
+{
+    ASSERT_NO_FATAL_FAILURE(begin(Clock::ByHand));
+    TRaceDetailsForm* details = windows->raceDetailsForm;
+    details->openForRace(1, QStringLiteral("Race 1"));
+    QApplication::setActiveWindow(details);
+    ASSERT_TRUE(eventually([&] { return details->isActiveWindow(); }));
+
+    // A journal that cannot be written: the race is stored, and said so
+    // without taking the keyboard.
+    const QString journalFile = main->raceJournal.fileName();
+    QFile::remove(journalFile);
+    ASSERT_TRUE(QDir().mkpath(journalFile));
+    ASSERT_TRUE(unitA->send(singleLineRace(7, 2)));
+    ASSERT_TRUE(eventually([&] { return ui.errors.size() == 1; }));
+    EXPECT_EQ(racesNumbered(7), 1);
+    EXPECT_TRUE(ui.errors[0].startsWith("The race journal ")) << ui.errors[0].toStdString();
+    EXPECT_EQ(ui.errorsWithoutFocus, ui.errors);
+    ASSERT_TRUE(QDir(journalFile).removeRecursively());
+
+    // The Races page cannot be read again after a refused race: the race's
+    // own message still leads the box.
+    sql("ALTER TABLE races RENAME TO races_away");
+    ASSERT_TRUE(unitA->send("00:00,01/01/00,7X,LANE,U12G,100M,,1,\r\n"));
+    ASSERT_TRUE(eventually([&] { return ui.errors.size() == 2; }));
+    sql("ALTER TABLE races_away RENAME TO races");
+    EXPECT_TRUE(ui.errors[1].startsWith("Failed to Read race data correctly\n")) << ui.errors[1].toStdString();
+    EXPECT_TRUE(ui.errors[1].contains("\n\nThe Races page could not be read again")) << ui.errors[1].toStdString();
+    EXPECT_EQ(ui.errorsWithoutFocus, ui.errors);
 }
 
 TEST_F(Reception, PortsAAndBReceivingAtTheSameTimeNeverMix)

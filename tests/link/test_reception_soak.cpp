@@ -14,6 +14,7 @@
 
 #include "link/RaceFraming.h"
 #include "store/Miscl.h"
+#include "store/RaceText.h"
 #include "timer-sim/RaceTexts.h"
 
 #include <QSqlQuery>
@@ -185,6 +186,56 @@ TEST_F(ReceptionSoak, EveryRaceIsStoredOnceWholeOrRefusedAsTheRulesSay)
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
     EXPECT_FALSE(main->rxDataTimer1->isActive());
     std::cout << "[          ] " << count << " races, " << refused << " garbled, " << steps.size() << " steps\n";
+}
+
+// The framing alone on a fake clock: chunks and the time each came, then
+// the quiet time (or the program closing), and the texts handed out.
+TEST(RaceFraming, EdgesOfTheLine)
+{
+    enum class Then { Nothing, QuietTime, Exit };
+    struct Row {
+        const char* name;
+        QList<QByteArray> chunks; // 10 ms apart
+        Then then;
+        QList<QByteArray> texts;
+        QByteArray pending;
+    };
+    const QByteArray header = "U12G   100M\r\nRACE 009\r\n01  12.34    L1\r\n";
+    const QByteArray endless(RaceLayout::longestLine + 1, 'x');
+    const QList<Row> rows = {
+        {"a last place without its line end is part of its race at the quiet time",
+         {header, "02  12.56    L2"}, Then::QuietTime, {header + "02  12.56    L2"}, {}},
+        {"a race number line without its line end too", {"U12G   100M\r\n", "RACE 009"}, Then::QuietTime,
+         {"U12G   100M\r\nRACE 009"}, {}},
+        {"the next race begun before the quiet time waits for its line end",
+         {header, "10:35,01/01/00,10,LA"}, Then::QuietTime, {header}, "10:35,01/01/00,10,LA"},
+        {"too short to tell, it waits", {header, "02"}, Then::QuietTime, {header}, "02"},
+        {"on exit everything waiting is handed out", {header, "10:35,01/01/00,10,LA"}, Then::Exit,
+         {header, "10:35,01/01/00,10,LA"}, {}},
+        {"on exit a line without its line end too", {"10:35,01/01/00,10,LANE,U12G,100M,,1,1,12.34,B1,"},
+         Then::Exit, {"10:35,01/01/00,10,LANE,U12G,100M,,1,1,12.34,B1,"}, {}},
+        {"a line that never ends is handed out alone past its bound", {header, endless.left(40000), endless.mid(40000)},
+         Then::Nothing, {header, endless}, {}},
+        {"and the rest of that line is dropped up to its line end",
+         {endless, "yyyy", "zz\r\n10:35,01/01/00,10,LANE,U12G,100M,,1,\r\n"}, Then::Nothing,
+         {endless, "10:35,01/01/00,10,LANE,U12G,100M,,1,\r\n"}, {}},
+        {"up to its bound it waits", {endless.chopped(1)}, Then::Nothing, {}, endless.chopped(1)},
+    };
+    for (const Row& row : rows) {
+        RaceFraming framing(2000);
+        QList<QByteArray> texts;
+        qint64 now = 0;
+        for (const QByteArray& chunk : row.chunks)
+            texts += framing.receive(chunk, now += 10);
+        if (row.then == Then::QuietTime) {
+            ASSERT_TRUE(framing.deadline()) << row.name;
+            texts += framing.quietTimeOver();
+        } else if (row.then == Then::Exit) {
+            texts += framing.flush();
+        }
+        EXPECT_EQ(texts, row.texts) << row.name;
+        EXPECT_EQ(framing.pending(), row.pending) << row.name;
+    }
 }
 
 // The framing alone, on a fake clock, over many seeds: the texts it hands

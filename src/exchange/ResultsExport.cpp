@@ -13,6 +13,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <optional>
 
 namespace ResultsExport {
 
@@ -62,6 +63,15 @@ void appendField(QByteArray& out, const QByteArray& field)
 
 QByteArray text(Query& query, ResultsWritten* written)
 {
+    // The names once: a name made from its literal for every field of every
+    // row is an allocation each, a tenth of a large export's time.
+    static const QByteArray raceColumn = "race_id_pk";
+    static const QByteArray completedColumn = "completed";
+    static const QByteArray dateColumn = "datetime";
+    static const QByteArray eventColumn = "event";
+    static const QByteArray valueColumn = "value";
+    static const QByteArray numberColumn = "athlete_number";
+
     QByteArray out = "Results\r\n";
     out.reserve(1 << 16);
     query.setSQL(statement);
@@ -69,19 +79,29 @@ QByteArray text(Query& query, ResultsWritten* written)
     ResultsWritten counts;
     QSet<qint64> races;
     QSet<qint64> notCompleted;
+    std::optional<qint64> lastRace;
     for (query.First(); !query.Eof(); query.Next()) {
-        const qint64 race = query.FieldByName("race_id_pk").Value().toLongLong();
-        races.insert(race);
-        if (!query.FieldByName("completed").AsBoolean())
-            notCompleted.insert(race);
+        // The places of a race mostly come one after another: its key and
+        // its mark are counted once for them.
+        const qint64 race = query.FieldByName(raceColumn).Value().toLongLong();
+        if (race != lastRace) {
+            lastRace = race;
+            races.insert(race);
+            if (!query.FieldByName(completedColumn).AsBoolean())
+                notCompleted.insert(race);
+        }
         ++counts.results;
-        appendDate(out, query.FieldByName("datetime"));
-        const QByteArray event = query.FieldByName("event").AsString();
-        const double value = query.FieldByName("value").AsFloat();
-        const qint32 number = query.FieldByName("athlete_number").AsInteger();
-        out += ',' + Miscl::integerText(number) + ',';
+        appendDate(out, query.FieldByName(dateColumn));
+        const QByteArray event = query.FieldByName(eventColumn).AsString();
+        const double value = query.FieldByName(valueColumn).AsFloat();
+        const qint32 number = query.FieldByName(numberColumn).AsInteger();
+        out += ',';
+        out += Miscl::integerText(number);
+        out += ',';
         appendField(out, event);
-        out += ',' + Miscl::floatText(value) + "\r\n";
+        out += ',';
+        out += Miscl::floatText(value);
+        out += "\r\n";
     }
     query.Close();
     counts.races = races.size();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 
 // The meet that the crash-consistency test runs in a child program and
 // kills: what the child does, step by step, and what the test expects of
@@ -10,16 +11,43 @@
 // 10 store a race each with a scan of every place, step 11 imports the big
 // track data file (100,000 lines), and the steps after it store more races
 // and scans. A step the child was killed in is done again by the next run.
+//
+// With VEXO_TEST_SMALL set (the sanitized build sets it for every test) the
+// big file is a tenth of that: the sanitizers slow the import tenfold, and
+// the kills land in its copy and its lines all the same.
 namespace CrashMeet {
 
 constexpr int importStep = 11;
 constexpr int lastStep = 400;
 
 constexpr int smallAthletes = 5000;
-constexpr int bigAthletes = 70000;
-constexpr int bigRecords = 10000;
-constexpr int bigPbests = 19950;
+inline bool smallRun()
+{
+    return qEnvironmentVariableIsSet("VEXO_TEST_SMALL");
+}
+
+inline int bigAthletes()
+{
+    return smallRun() ? 7000 : 70000;
+}
+
+inline int bigRecords()
+{
+    return smallRun() ? 1000 : 10000;
+}
+
+inline int bigPbests()
+{
+    return smallRun() ? 1950 : 19950;
+}
+
 constexpr int bigEvents = 50;
+
+// 100,000, or 10,000 in a small run.
+inline int bigLines()
+{
+    return bigEvents + bigAthletes() + bigRecords() + bigPbests();
+}
 
 inline int raceNumberOf(int step)
 {
@@ -64,9 +92,12 @@ inline QByteArray smallTrackData()
     return file + "R,F,100M,11,13.9,1\r\n";
 }
 
-// 100,000 lines: events, athletes, records and personal bests.
+// bigLines() lines: events, athletes, records and personal bests.
 inline QByteArray bigTrackData()
 {
+    const int bigAthletes = CrashMeet::bigAthletes();
+    const int bigRecords = CrashMeet::bigRecords();
+    const int bigPbests = CrashMeet::bigPbests();
     QByteArray file;
     for (int e = 0; e < bigEvents; ++e)
         file += "E,EV" + QByteArray::number(e) + ",T" + QByteArray::number(e) + "\r\n";

@@ -173,13 +173,9 @@ private:
     QByteArray m_received;
 };
 
-// Pages of a PDF: its page objects, which chromium writes uncompressed.
-int pdfPages(const QByteArray& pdf)
-{
-    return int(QString::fromLatin1(pdf).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
-}
-
-int printedPages(const QString& url, const QString& folder)
+// The text of each page of a printed PDF, as pdftotext reads it (pages end
+// in a form feed).
+QStringList printedPages(const QString& url, const QString& folder)
 {
     QTemporaryDir profile;
     const QString pdf = folder + QStringLiteral("/sheet.pdf");
@@ -190,16 +186,22 @@ int printedPages(const QString& url, const QString& folder)
                                                    << QStringLiteral("--print-to-pdf=") + pdf << url);
     if (!chromium.waitForFinished(60000))
         chromium.kill();
-    QFile file(pdf);
-    return file.open(QIODevice::ReadOnly) ? pdfPages(file.readAll()) : -1;
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.waitForFinished(60000);
+    QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
 }
 
 class ResultsBoardBrowser : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty())
-            GTEST_SKIP() << "chromium is not installed (scripts/install-deps installs it)";
+        for (const char* tool : {"chromium", "pdftotext"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                GTEST_SKIP() << tool << " is not installed (scripts/install-deps installs it)";
         db = std::make_unique<Database>(dir.path(), QStringLiteral("station"));
         query = std::make_unique<Query>(*db);
         for (const char* sql : {
@@ -256,8 +258,15 @@ TEST_F(ResultsBoardBrowser, AScanShowsWithoutAReloadAndEachRacePrintsOnItsOwnPag
             << "a name was taken as markup";
     }
 
-    EXPECT_EQ(printedPages(board.url + QStringLiteral("/print"), dir.path()), 2);
-    EXPECT_EQ(printedPages(board.url + QStringLiteral("/race/22"), dir.path()), 1);
+    // One completed race a page, each with its own header.
+    const QStringList sheets = printedPages(board.url + QStringLiteral("/print"), dir.path());
+    ASSERT_EQ(sheets.size(), 2) << sheets.join(QStringLiteral("\n----\n")).toStdString();
+    EXPECT_TRUE(sheets[0].contains(QStringLiteral("Race 6")) != sheets[1].contains(QStringLiteral("Race 6")));
+    EXPECT_TRUE(sheets.join(QString()).contains(QStringLiteral("Race 5")));
+    const QStringList one = printedPages(board.url + QStringLiteral("/race/22"), dir.path());
+    ASSERT_EQ(one.size(), 1);
+    EXPECT_TRUE(one[0].contains(QStringLiteral("Race 6")) && !one[0].contains(QStringLiteral("Race 5")))
+        << one[0].toStdString();
 }
 
 } // namespace

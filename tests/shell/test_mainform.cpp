@@ -26,6 +26,12 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QToolTip>
+#include <QElapsedTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +134,46 @@ TEST(MainFormStart, ReadOnlyFolderEndsTheStartWithOneMessageSayingWhatToDo)
     ui.errors.clear();
     QTemporaryDir writable;
     EXPECT_NE(startProgram({writable.path(), writable.filePath("VEXO_BARCODE.ini"), writable.path()}), nullptr);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+// A server that takes the connection and never answers (the wrong port, a
+// machine half asleep): the start tells so within 10 seconds and offers to
+// try again or to quit, where it used to show nothing for ever.
+TEST(MainFormStart, ServerThatNeverAnswersIsToldWithin10SecondsWithTryAgainOrQuit)
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        GTEST_SKIP() << "Qt's driver QPSQL is not installed";
+    // The kernel accepts into the listener's queue; nobody ever answers.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    QTemporaryDir dir;
+    QFile settings(dir.filePath("VEXO_BARCODE.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Database]\r\nengine=postgresql\r\nconnection=host=127.0.0.1 port="
+                   + QByteArray::number(ntohs(address.sin_port)) + " dbname=meet user=vexo\r\n");
+    settings.close();
+    RecordingUiServices ui;
+    ui.confirmAnswers << true << false; // try again once, then quit
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(startProgram({dir.path(), dir.filePath("VEXO_BARCODE.ini"), dir.path()}), nullptr);
+    EXPECT_LT(took.elapsed(), 2 * 10000);
+    ::close(listener);
+    ASSERT_EQ(ui.confirmations.size(), 2);
+    EXPECT_TRUE(ui.confirmations[0].startsWith("Cannot open the database on the server \"host=127.0.0.1 port="))
+        << ui.confirmations[0].toStdString();
+    EXPECT_TRUE(ui.confirmations[0].contains(
+        "the meet database on 127.0.0.1 cannot be reached: the server did not answer within 5 seconds."));
+    EXPECT_TRUE(ui.confirmations[0].endsWith("Click OK to try again, or Cancel to quit."));
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 

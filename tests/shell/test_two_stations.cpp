@@ -3,18 +3,17 @@
 #include "link/LinkFixture.h"
 
 #include "entry/Racedetailsdialog.h"
+#include "entry/Timederror.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
+#include "store/DatabaseLink.h"
 #include "store/Race.h"
 #include "store/TestEngine.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QLabel>
 #include <QPlainTextEdit>
-
-#include "entry/Timederror.h"
-#include "store/DatabaseLink.h"
+#include <QProcess>
 
 namespace {
 
@@ -243,7 +242,15 @@ protected:
         return QByteArray(TMainForm::raceTemplate).replace(",999,", "," + QByteArray::number(number) + ",");
     }
 
-    QString racesStored() { return scalar("SELECT string_agg(number::text, ',' ORDER BY race_id_pk) FROM races").toString(); }
+    QString racesStored()
+    {
+        return scalar("SELECT string_agg(number::text, ',' ORDER BY datetime, race_id_pk) FROM races").toString();
+    }
+
+    static void setClock(const QDateTime& time)
+    {
+        RACE::setClock([time] { return time; });
+    }
 };
 
 TEST_F(TwoStationsThroughOutages, NothingReceivedOrScannedIsLostAndBothStationsAgreeAfterwards)
@@ -262,6 +269,8 @@ TEST_F(TwoStationsThroughOutages, NothingReceivedOrScannedIsLostAndBothStationsA
     // journal and on the Coms page, and one box tells of the outage,
     // without the keyboard while the race details window is active.
     ASSERT_EQ(serverControl(QStringLiteral("stop")), 0);
+    const QDateTime arrival = QDateTime::currentDateTime().addSecs(600);
+    setClock(arrival);
     ASSERT_TRUE(timerUnit.send(race(2)));
     ASSERT_TRUE(eventually([&] { return main->racesWaitingForDatabase() == 1; }));
     ASSERT_TRUE(timerUnit.send(race(3)));
@@ -287,10 +296,15 @@ TEST_F(TwoStationsThroughOutages, NothingReceivedOrScannedIsLostAndBothStationsA
     // The server is back: the races that waited are stored in arrival
     // order, and the scan, once the link (fired here by hand) reconnects.
     ASSERT_EQ(serverControl(QStringLiteral("start")), 0);
+    setClock(arrival.addSecs(600));
     ASSERT_TRUE(eventually([&] { return main->databaseLink->retry(); }));
     ASSERT_TRUE(eventually([&] { return main->racesWaitingForDatabase() == 0 && !details->holdsUnstoredScan(); }));
     EXPECT_EQ(main->lbDatabaseStatus->text(), "Database: connected");
     EXPECT_EQ(racesStored(), "1,2,3");
+    EXPECT_TRUE(scalar("SELECT datetime FROM races WHERE number = 3")
+                    .toString()
+                    .startsWith(arrival.toString(QStringLiteral("yyyy-MM-dd HH:mm"))))
+        << "stamped with its arrival";
     EXPECT_EQ(scalar(QStringLiteral("SELECT athlete_number FROM result WHERE race_id_pk = %1 ORDER BY result_id_pk")
                          .arg(firstKey)).toInt(),
               101);

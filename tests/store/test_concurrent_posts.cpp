@@ -5,12 +5,13 @@
 #include "store/DatabaseLink.h"
 #include "store/Exception.h"
 #include "store/Race.h"
+#include "store/RaceText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlError>
-#include <QTimer>
 #include <QSqlQuery>
+#include <QTimer>
 
 namespace {
 
@@ -147,6 +148,7 @@ TEST_F(TwoConnections, ConnectionEndedOnTheServerIsOpenedAgainAndEveryStatementF
     DataSet races(*db, "races");
     races.Open();
     ASSERT_EQ(races.RecordCount(), 1);
+    ASSERT_EQ(races.FieldByName("race_id_pk").AsInteger(), 40) << "its fetch prepared";
     ChangeWatch watch(*db);
     QSqlQuery backend(db->connection());
     ASSERT_TRUE(backend.exec(QStringLiteral("SELECT pg_backend_pid()")) && backend.next());
@@ -194,6 +196,17 @@ TEST_F(TwoConnections, LockHeldTooLongElsewhereRefusesTheStoreWithin5SecondsAndI
     ASSERT_TRUE(locker.commit());
     EXPECT_TRUE(link.retry());
     EXPECT_EQ(failureOf([&] { query->ExecSQL(); }), "<stored>");
+
+    // A race whose places meet the lock is not stored in part: the whole
+    // of it waits, after one lock timeout, not one for every place.
+    ASSERT_TRUE(locker.transaction());
+    atOther("LOCK TABLE result IN ACCESS EXCLUSIVE MODE");
+    waited.restart();
+    EXPECT_THROW(storeRace("10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,2,13.00,B02,", *query), EConnectionLost);
+    EXPECT_LT(waited.elapsed(), 8000);
+    ASSERT_TRUE(locker.commit());
+    EXPECT_TRUE(link.retry());
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM races").toInt(), 1) << "race 42 alone";
 }
 
 } // namespace

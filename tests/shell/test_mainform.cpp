@@ -8,6 +8,7 @@
 #include "entry/Timederror.h"
 #include "helpview/Helpdialog1.h"
 #include "link/CPortFrm.h"
+#include "shell/Application.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
 #include "store/LondonClock.h"
@@ -171,6 +172,15 @@ TEST(MainFormStart, ServerThatNeverAnswersIsToldWithin10SecondsWithTryAgainOrQui
     EXPECT_TRUE(ui.confirmations[0].contains("the meet database on 127.0.0.1 cannot be reached: the server did not "
                                              "answer within 5 seconds."));
     EXPECT_TRUE(ui.confirmations[0].endsWith(")\n\nClick OK to try again, or Cancel to quit."));
+}
+
+TEST(MainFormStart, LostServerIsToldWithoutTakingTheKeyboardAndNoBoxIsEmpty)
+{
+    RecordingUiServices ui;
+    runGuarded([] { throw EConnectionLost(QStringLiteral("The meet database on finish-pc cannot be reached")); });
+    runGuarded([] { throw EDatabaseError(QString()); });
+    EXPECT_EQ(ui.errorsWithoutFocus, QStringList{"The meet database on finish-pc cannot be reached"});
+    EXPECT_EQ(ui.errors.last(), "The operation failed, and no reason was given for it.");
 }
 
 TEST_F(MainFormTest, LayoutHasItsCaptionPagesAndStatus)

@@ -34,6 +34,7 @@ QString reasonFor(const QSqlError& error)
     const QString lower = text.toLower();
     const std::pair<const char*, const char*> known[] = {
         {"connection refused", "connection refused"},
+        {"no such file or directory", "the server is not running"}, // its local socket is gone
         {"timeout expired", "the server did not answer within 5 seconds"},
         {"administrator command", "the server was stopped"},
         {"shutting down", "the server is shutting down"},
@@ -162,8 +163,12 @@ QSqlDatabase Database::connection() const
 void Database::raise(const QSqlError& error, const QString& lead)
 {
     if (connectionGone(error)) {
-        m_lostToLock = error.nativeErrorCode() == QLatin1String("55P03");
-        markLost(reasonFor(error));
+        // While it is lost, the reason stays the one the last try to
+        // reconnect gave, not the dead connection's every second.
+        if (!m_lost) {
+            m_lostToLock = error.nativeErrorCode() == QLatin1String("55P03");
+            markLost(reasonFor(error));
+        }
         throw EConnectionLost(m_lostMessage);
     }
     throw EDatabaseError(lead + error.text());

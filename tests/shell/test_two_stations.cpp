@@ -273,6 +273,10 @@ TEST_F(TwoStationsThroughOutages, NothingReceivedOrScannedIsLostAndBothStationsA
     ASSERT_TRUE(eventually([&] { return main->racesWaitingForDatabase() == 2; }));
     QTest::qWait(50);
     EXPECT_EQ(main->lbDatabaseStatus->text(), "Database: lost, retrying");
+    ASSERT_FALSE(main->databaseLink->retry());
+    QTest::qWait(10);
+    EXPECT_TRUE(main->lbDatabaseStatus->toolTip().contains("cannot be reached: the server is not running."))
+        << main->lbDatabaseStatus->toolTip().toStdString();
     ASSERT_EQ(ui.errorsWithoutFocus.size(), 1) << ui.errors.join('\n').toStdString();
     EXPECT_TRUE(ui.errorsWithoutFocus[0].startsWith("The meet database on ")) << ui.errors[0].toStdString();
     EXPECT_EQ(main->raceJournal.textsToMend().size(), 2) << "kept as waiting, in case the program is closed";

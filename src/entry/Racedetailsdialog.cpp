@@ -119,6 +119,11 @@ TRaceDetailsForm::TRaceDetailsForm(Database& database, Query& query, QWidget* pa
     // the record through the athlete's own age and gender with that event.
     DataSet& results = *m_resultTable;
     results.setIndexName("PrimaryKey");
+    // A scan kept unsaved ends when its row is stored or dropped (Escape).
+    connect(&results, &DataSet::stateChanged, this, [this] {
+        if (m_resultTable->state() == DataSet::State::Browse)
+            m_unstoredNumber.reset();
+    });
     results.addLookupField({"aname", FieldKind::Text, "athlete_number", "athletes", "number", "firstname"});
     results.addLookupField({"bname", FieldKind::Text, "athlete_number", "athletes", "number", "surname"});
     results.addLookupField({"cage", FieldKind::Integer, "athlete_number", "athletes", "number", "age"});

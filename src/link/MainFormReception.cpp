@@ -20,8 +20,8 @@
 #include "store/Database.h"
 #include "store/ErrorReport.h"
 #include "store/Exception.h"
-#include "store/Race.h"
 #include "store/Miscl.h"
+#include "store/Race.h"
 #include "store/RaceText.h"
 #include "store/TextEncoding.h"
 

@@ -119,6 +119,11 @@ TRaceDetailsForm::TRaceDetailsForm(Database& database, Query& query, QWidget* pa
     // the record through the athlete's own age and gender with that event.
     DataSet& results = *m_resultTable;
     results.setIndexName("PrimaryKey");
+    // A scan kept unsaved ends when its row is stored or dropped (Escape).
+    connect(&results, &DataSet::stateChanged, this, [this] {
+        if (m_resultTable->state() == DataSet::State::Browse)
+            m_unstoredNumber.reset();
+    });
     results.addLookupField({"aname", FieldKind::Text, "athlete_number", "athletes", "number", "firstname"});
     results.addLookupField({"bname", FieldKind::Text, "athlete_number", "athletes", "number", "surname"});
     results.addLookupField({"cage", FieldKind::Integer, "athlete_number", "athletes", "number", "age"});
@@ -339,6 +344,23 @@ void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
         // to open the cell editor.
         key = QChar();
         const qint32 number = results.FieldByName(numberField).AsInteger();
+        if (m_unstoredNumber) {
+            // The number that waits unsaved keeps its place: a later read
+            // is put aside and the official told to scan it again.
+            const qint32 kept = *m_unstoredNumber;
+            if (number != kept)
+                results.setFieldValue(results.fieldIndex(numberField), kept);
+            if (completeScan(kept) && number != kept) {
+                UiServices::current().beep();
+                if (m_timedError)
+                    m_timedError->showWarning(QStringLiteral("Scan %1 again: this place took %2, which waited for "
+                                                             "the meet database")
+                                                  .arg(number)
+                                                  .arg(kept),
+                                              this);
+            }
+            return;
+        }
         if (number == lastNumber) {
             refuseScan(TTimedErrorForm::sameNumberText());
             return;
@@ -347,17 +369,7 @@ void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
             refuseScan(ScanChecks::noPlaceLeftText());
             return;
         }
-        // Moving on stores the row; the last row is stored and keeps the
-        // cursor. A number the store refuses is not taken as the previous
-        // scan.
-        const int row = results.RecNo();
-        results.CheckBrowseMode();
-        results.Next();
-        lastNumber = number;
-        passOverNoTime();
-        m_raceFull = row >= 0 && results.RecNo() == row;
-        resultDBGrid->setSelectedField(numberField);
-        warnAboutScan(row, number);
+        completeScan(number);
         return;
     }
     // A time, lane or place corrected by hand is stored by its Enter, as a
@@ -367,6 +379,43 @@ void TRaceDetailsForm::resultDBGridKeyPress(QChar& key)
         results.CheckBrowseMode();
     if (resultDBGrid->selectedField() == valueField)
         resultDBGrid->setSelectedField(numberField);
+}
+
+bool TRaceDetailsForm::completeScan(qint32 number)
+{
+    DataSet& results = *m_resultTable;
+    // Moving on stores the row; the last row is stored and keeps the
+    // cursor. A number the store refuses is not taken as the previous
+    // scan.
+    const int row = results.RecNo();
+    try {
+        results.CheckBrowseMode();
+    } catch (const EConnectionLost&) {
+        m_unstoredNumber = number;
+        UiServices::current().beep();
+        if (m_timedError)
+            m_timedError->showWarning(notStoredText(), this);
+        resultDBGrid->setSelectedField(numberField);
+        return false;
+    }
+    m_unstoredNumber.reset();
+    results.Next();
+    lastNumber = number;
+    passOverNoTime();
+    m_raceFull = row >= 0 && results.RecNo() == row;
+    resultDBGrid->setSelectedField(numberField);
+    warnAboutScan(row, number);
+    return true;
+}
+
+void TRaceDetailsForm::databaseIsBack()
+{
+    DataSet& results = *m_resultTable;
+    if (!m_unstoredNumber || !results.Active() || results.state() == DataSet::State::Browse) {
+        m_unstoredNumber.reset();
+        return;
+    }
+    completeScan(*m_unstoredNumber);
 }
 
 QStringList TRaceDetailsForm::scanReasons(int row) const

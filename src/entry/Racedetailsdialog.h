@@ -75,6 +75,14 @@ public:
     void resultsChangedElsewhere() { m_behind = true; }
     void catchUpWithOtherStations();
 
+    // A scan while the meet database cannot be reached is refused like a
+    // repeat, with this warning; its number stays in its row, unsaved, and
+    // no later scan replaces it unseen. It is stored when the connection is
+    // back (databaseIsBack), or by the next Enter after that.
+    static QString notStoredText() { return QStringLiteral("Not stored: no connection to the meet database"); }
+    void databaseIsBack();
+    bool holdsUnstoredScan() const { return m_unstoredNumber.has_value(); }
+
     // Called after Completed has marked the race, for the main window to
     // re-read its races.
     std::function<void()> racesChanged;
@@ -149,4 +157,9 @@ private:
     // official moves the cursor by hand (click, arrow key, Tab) or adds a
     // place.
     bool m_raceFull = false;
+    // The scan kept unsaved while the database could not be reached.
+    std::optional<qint32> m_unstoredNumber;
+    // Stores the scanned row and moves on; false, with the warning, when
+    // the database cannot be reached and the number stays unsaved.
+    bool completeScan(qint32 number);
 };

@@ -17,8 +17,11 @@
 #include "shell/Main.h"
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
+#include "store/Database.h"
 #include "store/ErrorReport.h"
+#include "store/Exception.h"
 #include "store/Miscl.h"
+#include "store/Race.h"
 #include "store/RaceText.h"
 #include "store/TextEncoding.h"
 
@@ -117,12 +120,44 @@ void TMainForm::rxDataTimer2Timer()
 
 void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
 {
+    storeRace(text, source, nullptr);
+}
+
+void TMainForm::storeRacesThatWaited()
+{
+    QMutexLocker lock(&rxSection);
+    // In arrival order; one that finds the database gone again goes back
+    // to the head of the list, and the rest wait behind it.
+    while (!m_racesWaitingForDatabase.isEmpty() && !m_database->lost()) {
+        const RaceWaiting waited = m_racesWaitingForDatabase.takeFirst();
+        runGuarded([&] { storeRace(waited.text, waited.source, &waited); });
+    }
+}
+
+void TMainForm::storeRace(const QByteArray& text, const QString& source, const RaceWaiting* waited)
+{
     // Re-entrant: while an error box is open, timers and receive events of
     // either port run again and may come back here.
     QMutexLocker lock(&rxSection);
     const QByteArray trimmed = Miscl::trim(text);
     const std::optional<RaceJournal::Entry> mending =
         source == QLatin1String("hand") ? raceJournal.takeMending() : std::nullopt;
+    const auto wait = [&](const QString& why) {
+        // Nothing is refused for want of a connection: the text waits, in
+        // arrival order, and is stored as soon as the connection is back.
+        RaceWaiting waiting = waited ? *waited : RaceWaiting{text, source, {}, RACE::now()};
+        if (const QString failure = raceJournal.waiting(why); !failure.isEmpty())
+            showReceptionError(failure);
+        waiting.journalId = raceJournal.current().id;
+        if (waited)
+            m_racesWaitingForDatabase.prepend(waiting);
+        else
+            m_racesWaitingForDatabase.append(waiting);
+        comsMemo->moveCursor(QTextCursor::End);
+        comsMemo->insertPlainText(QStringLiteral("Waiting for the meet database, stored as soon as it can be "
+                                                 "reached: ")
+                                  + why + QLatin1Char('\n'));
+    };
     // Everything to tell of this text, told together once the Races page
     // shows what was stored: the race's own message first.
     QString failure;
@@ -132,8 +167,12 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
         if (!message.isEmpty())
             notes << message;
     };
-    if (!trimmed.isEmpty())
-        note(raceJournal.received(text, source, mending ? mending->id : QString()));
+    if (!trimmed.isEmpty()) {
+        if (waited)
+            note(raceJournal.received(text, QStringLiteral("reconnected"), waited->journalId));
+        else
+            note(raceJournal.received(text, source, mending ? mending->id : QString()));
+    }
 
     // A text that is not UTF-8 came from a PC writing Windows-1252; the
     // log shows a multi-line race as lines, whatever ends them.
@@ -141,14 +180,27 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     comsMemo->moveCursor(QTextCursor::End);
+    if (waited)
+        comsMemo->insertPlainText(QStringLiteral("The meet database is back: storing the race text received at %1\n")
+                                      .arg(waited->arrived.toString(QStringLiteral("HH:mm:ss"))));
     comsMemo->insertPlainText(QLatin1Char('<') + shown + QLatin1String(">Len=") + QString::number(trimmed.size())
                               + QLatin1Char('\n'));
     comsMemo->ensureCursorVisible();
     if (trimmed.isEmpty())
         return;
+    // Behind the texts that wait, in arrival order; and while the server
+    // is known to be away, without a try that would only wait for it.
+    if (!waited && !mending && (m_database->lost() || !m_racesWaitingForDatabase.isEmpty())) {
+        wait(m_database->lost() ? m_database->lostMessage()
+                                : QStringLiteral("race texts that arrived before it wait to be stored first"));
+        return;
+    }
 
     try {
-        const StoredRace race = storeRace(TextEncoding::toUtf8(trimmed), Query1(), mending ? mending->partKey : 0);
+        std::optional<RACE::ArrivalStamp> arrival;
+        if (waited)
+            arrival.emplace(waited->arrived);
+        const StoredRace race = ::storeRace(TextEncoding::toUtf8(trimmed), Query1(), mending ? mending->partKey : 0);
         replaced = mending && mending->partKey != 0;
         if (race.whole()) {
             note(raceJournal.stored(race.number, race.key, race.places));
@@ -162,6 +214,10 @@ void TMainForm::ProcessRaceData(const QByteArray& text, const QString& source)
             note(raceJournal.storedInPart(race));
             lastRefusedText = text;
         }
+    } catch (const EConnectionLost& e) {
+        // Told once for the whole outage by the status panel's box.
+        wait(e.message());
+        return;
     } catch (...) {
         failure = QStringLiteral("Failed to Read race data correctly\n") + exceptionMessage(std::current_exception());
         if (meansDiskFull(failure))

@@ -77,6 +77,11 @@ QString RaceJournal::outcome(const QByteArray& line, qint32 partKey)
     return failure;
 }
 
+QString RaceJournal::waiting(const QString& message)
+{
+    return outcome("waiting: " + message.toUtf8(), 0);
+}
+
 std::optional<RaceJournal::Entry> RaceJournal::takeMending()
 {
     std::optional<Entry> entry;
@@ -134,7 +139,8 @@ QList<RaceJournal::Entry> RaceJournal::textsToMend() const
         }
         if (const auto k = partKey.match(entry.outcome); k.hasMatch())
             entry.partKey = k.captured(1).toInt();
-        if (entry.partKey != 0 || entry.outcome.startsWith(QLatin1String("refused: ")))
+        if (entry.partKey != 0 || entry.outcome.startsWith(QLatin1String("refused: "))
+            || entry.outcome.startsWith(QLatin1String("waiting: ")))
             entries.append(entry);
         at = nextEntry(all, std::min(after, all.size()) - 1);
     }

@@ -18,7 +18,8 @@ struct StoredRace;
 //   <the text exactly as received>
 //   --- stored as race 12 (key 84012345), 8 places
 //
-// or "--- stored in part (key 84012345): race 12 stored with 2 of 8 places;
+// or "--- waiting: " and why (stored when the database is back), or
+// "--- stored in part (key 84012345): race 12 stored with 2 of 8 places;
 // place line 3 could not be read: ...", or "--- refused: " and the message.
 // A text given again by hand names the entry it mends in its first line
 // ("=== ... hand, 212 bytes, again for 2026-12-09 10:35:12.345 port A").
@@ -60,6 +61,13 @@ public:
     QString stored(qint32 number, qint32 key, int places);
     QString storedInPart(const StoredRace& race);
     QString refused(const QString& message);
+    // The meet database could not be reached: the text waits, and is
+    // stored as soon as the connection is back, journalled again then as
+    // "reconnected, ..., again for" this entry. A program ended before
+    // that offers it in Process Again.
+    QString waiting(const QString& message);
+    // The entry journalled last.
+    const Entry& current() const { return m_current; }
 
     // Every text of the journal (the older one too), and of this run, that
     // was refused or stored in part and not yet mended by hand, newest first.

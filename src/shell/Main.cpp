@@ -14,6 +14,7 @@
 #include "shell/UiServices.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
+#include "store/DatabaseLink.h"
 #include "store/Exception.h"
 #include "store/Query.h"
 
@@ -96,6 +97,8 @@ TMainForm::TMainForm(const MainFormPlaces& places, AppWindows& windows, QWidget*
     UiServices::setNoticePanel([this](const QString& text) { showStatusNotice(text); });
     connectTimerUnitLinks();
     startWatchingOtherStations();
+    databaseLink = new DatabaseLink(*m_database, this);
+    databaseLink->whenChanged([this] { runGuarded([this] { ShowDatabaseStatus(); }); });
 }
 
 TMainForm::~TMainForm()
@@ -298,6 +301,12 @@ QWidget* TMainForm::buildStatusPanel()
         row->addWidget(w);
         w->setVisible(false);
     }
+    lbDatabaseStatus = status();
+    lbDatabaseStatus->setText(QStringLiteral("Database: connected"));
+    setStatusColour(lbDatabaseStatus, QColor(0, 255, 0));
+    lbDatabaseStatus->setMinimumWidth(170);
+    lbDatabaseStatus->setVisible(m_database->engine() == SqlEngine::PostgreSQL);
+    row->addWidget(lbDatabaseStatus);
     row->addSpacing(16);
     row->addWidget(Label1);
     row->addWidget(cbEnableA);

@@ -5,6 +5,7 @@
 #include "shell/Config.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QRecursiveMutex>
@@ -17,6 +18,7 @@ class ChangeWatch;
 class DataGrid;
 class DataSet;
 class Database;
+class DatabaseLink;
 class Query;
 class QCheckBox;
 class QLabel;
@@ -181,6 +183,17 @@ public:
     void btnComsSetupBClick();
     void cbDualComPortsClick();
 
+    // The connection to the meet's server: reopened by itself when lost,
+    // its state shown beside the ports ("Database: connected" on green,
+    // "Database: lost, retrying" on red with the server's word as hint),
+    // with one box for an outage. Hidden on a file, which is never lost.
+    DatabaseLink* databaseLink = nullptr;
+    QLabel* lbDatabaseStatus = nullptr;
+    void ShowDatabaseStatus();
+    // Race texts that arrived while the database could not be reached,
+    // stored in arrival order once it is back.
+    int racesWaitingForDatabase() const { return int(m_racesWaitingForDatabase.size()); }
+
     // Shows what other stations on the meet stored: when the watch saw a
     // change, each page, and the race details window, reads its rows again
     // as soon as no edit is open in it, keeping its current row. Run every
@@ -215,6 +228,15 @@ private:
     void queueRaceTexts(const QList<QByteArray>& texts, const QString& source);
     void processWaitingTexts();
     void showReceptionError(const QString& message);
+    struct RaceWaiting {
+        QByteArray text;
+        QString source;
+        QString journalId; // the journal's entry of its arrival
+        QDateTime arrived;
+    };
+    void storeRace(const QByteArray& text, const QString& source, const RaceWaiting* waited);
+    void storeRacesThatWaited();
+    void databaseIsBack();
     void comsSetupClick(int n);
     void openRace(int raceId, const QString& title);
     // Stores every window's pending edit, an open cell editor's text
@@ -233,6 +255,9 @@ private:
     // Race texts complete and not yet processed, with their source.
     QList<std::pair<QByteArray, QString>> m_waitingTexts;
     ChangeWatch* m_changeWatch = nullptr;
+    QList<RaceWaiting> m_racesWaitingForDatabase;
+    // Whether the outage now going on has been told in a box.
+    bool m_outageTold = false;
     // The pages that have not yet shown what other stations stored.
     QList<DataSet*> m_pagesBehind;
 };

@@ -8,6 +8,7 @@
 #include "link/CPortFrm.h"
 #include "shell/Application.h"
 #include "shell/FileLocations.h"
+#include "shell/UiServices.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
 #include "store/Exception.h"
@@ -110,10 +111,21 @@ std::unique_ptr<ProgramWindows> createProgramWindows(const MainFormPlaces& place
 
 std::unique_ptr<ProgramWindows> startProgram(const MainFormPlaces& places)
 {
-    try {
-        return createProgramWindows(places);
-    } catch (...) {
-        showException(std::current_exception());
-        return nullptr;
+    // A server that is down or does not answer may be on its way (started
+    // after the stations, a laptop waking): the official may try again
+    // rather than start the program once more.
+    for (;;) {
+        try {
+            return createProgramWindows(places);
+        } catch (const EConnectionLost& e) {
+            if (!UiServices::current().confirm(nullptr,
+                                               e.message()
+                                                   + QStringLiteral("\n\nClick OK to try again, or Cancel to quit."),
+                                               UiServices::Buttons::OkCancel))
+                return nullptr;
+        } catch (...) {
+            showException(std::current_exception());
+            return nullptr;
+        }
     }
 }

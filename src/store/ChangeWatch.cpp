@@ -28,7 +28,6 @@ QVariant ChangeWatch::read() const
     QSqlQuery q(m_database.connection());
     q.setForwardOnly(true);
     if (!q.exec(SqlDialect::commitCounter(m_database.engine())) || !q.next())
-        throw EDatabaseError(QStringLiteral("Cannot tell whether another station stored anything: %1")
-                                 .arg(q.lastError().text()));
+        m_database.raise(q.lastError(), QStringLiteral("Cannot tell whether another station stored anything: "));
     return q.value(0);
 }

@@ -33,10 +33,10 @@ void bindAll(QSqlQuery& q, const QVariantList& values)
 
 } // namespace
 
-void DataSet::execOrThrow(QSqlQuery& q)
+void DataSet::execOrThrow(QSqlQuery& q) const
 {
     if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
+        m_database.raise(q.lastError());
 }
 
 DataSet::DataSet(Database& database, const QByteArray& tableName, QObject* parent)
@@ -179,7 +179,7 @@ void DataSet::readKeys()
     QSqlQuery q(m_database.connection());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
+        m_database.raise(q.lastError());
     if (m_filtered && m_condition)
         bindAll(q, m_condition->values);
     execOrThrow(q);
@@ -243,14 +243,18 @@ const DataSet::Row& DataSet::fetch(int row) const
     if (auto it = m_cache.constFind(key); it != m_cache.constEnd())
         return *it;
 
+    // Prepared on a connection since gone, it is prepared again.
+    if (m_fetchQuery && m_fetchGeneration != m_database.generation())
+        m_fetchQuery.reset();
     if (!m_fetchQuery) {
         m_fetchQuery.emplace(m_database.connection());
+        m_fetchGeneration = m_database.generation();
         const QString sql = QStringLiteral("SELECT %1 FROM %2 t WHERE t.%3 = ?")
                                 .arg(selectList(), SqlDialect::quoteName(m_table.name), SqlDialect::rowIdentity(m_table));
         if (!m_fetchQuery->prepare(sql)) {
-            const QString error = m_fetchQuery->lastError().text();
+            const QSqlError error = m_fetchQuery->lastError();
             m_fetchQuery.reset();
-            throw EDatabaseError(error);
+            m_database.raise(error);
         }
     }
     QSqlQuery& q = *m_fetchQuery;
@@ -427,7 +431,7 @@ bool DataSet::findFrom(int start)
     QSqlQuery q(m_database.connection());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
+        m_database.raise(q.lastError());
     bindAll(q, values);
     execOrThrow(q);
     QSet<qint64> matching;

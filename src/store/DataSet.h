@@ -169,7 +169,7 @@ private:
     void postEdit();
     void postInsert();
     void requireRaceKeptForItsResults() const;
-    static void execOrThrow(QSqlQuery& q);
+    void execOrThrow(QSqlQuery& q) const;
 
     Database& m_database;
     const TableDef& m_table;
@@ -193,4 +193,6 @@ private:
 
     mutable QHash<qint64, Row> m_cache;
     mutable std::optional<QSqlQuery> m_fetchQuery;
+    // The connection the fetch query was prepared on.
+    mutable int m_fetchGeneration = 0;
 };

@@ -64,10 +64,10 @@ bool anyRowHolds(Database& database, const char* table, const char* column, cons
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
                        .arg(SqlDialect::quoteName(table), SqlDialect::quoteName(column))))
-        throw EDatabaseError(q.lastError().text());
+        database.raise(q.lastError());
     q.addBindValue(value);
     if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
+        database.raise(q.lastError());
     return q.next();
 }
 
@@ -77,10 +77,10 @@ bool isStored(Database& database, const TableDef& table, qint64 key)
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?")
                        .arg(SqlDialect::rowIdentity(table), SqlDialect::quoteName(table.name))))
-        throw EDatabaseError(q.lastError().text());
+        database.raise(q.lastError());
     q.addBindValue(key);
     if (!q.exec())
-        throw EDatabaseError(q.lastError().text());
+        database.raise(q.lastError());
     return q.next();
 }
 
@@ -245,7 +245,7 @@ void DataSet::postEdit()
     if (!q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
                        .arg(SqlDialect::quoteName(m_table.name), sets.join(QStringLiteral(", ")),
                             where.join(QStringLiteral(" AND ")))))
-        throw EDatabaseError(q.lastError().text());
+        m_database.raise(q.lastError());
     for (int f : m_changed)
         q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
     for (const QVariant& v : whereValues)
@@ -286,7 +286,7 @@ void DataSet::postInsert()
     }
     QSqlQuery q(m_database.connection());
     if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text());
+        m_database.raise(q.lastError());
     for (int f : columns)
         q.addBindValue(SqlDialect::toStorage(m_fields[f].kind, m_editRow[f]));
     execOrThrow(q);
@@ -365,7 +365,7 @@ void DataSet::Delete()
     QSqlQuery q(m_database.connection());
     if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2")
                        .arg(SqlDialect::quoteName(m_table.name), where.join(QStringLiteral(" AND ")))))
-        throw EDatabaseError(q.lastError().text());
+        m_database.raise(q.lastError());
     for (const QVariant& v : whereValues)
         q.addBindValue(v);
     execOrThrow(q);

@@ -8,8 +8,59 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QRegularExpression>
+
+#include <utility>
 
 namespace {
+
+// The server as an official knows it: the host of the connection string.
+QString serverName(const QString& connection)
+{
+    static const QRegularExpression host(QStringLiteral("(?:^|\\s)(?:host|hostaddr)\\s*=\\s*'?([^\\s',]+)"));
+    const auto m = host.match(connection);
+    return m.hasMatch() ? m.captured(1) : QStringLiteral("this computer");
+}
+
+// Why the server cannot be reached, in an official's words; the driver's
+// own text where there are none better.
+QString reasonFor(const QSqlError& error)
+{
+    if (error.nativeErrorCode() == QLatin1String("55P03"))
+        return QStringLiteral("another program has held a lock on its tables for too long");
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    const QString lower = text.toLower();
+    const std::pair<const char*, const char*> known[] = {
+        {"connection refused", "connection refused"},
+        {"no such file or directory", "the server is not running"}, // its local socket is gone
+        {"timeout expired", "the server did not answer within 5 seconds"},
+        {"administrator command", "the server was stopped"},
+        {"shutting down", "the server is shutting down"},
+        {"starting up", "the server is starting up"},
+        {"closed the connection", "the server closed the connection"},
+        {"no connection to the server", "the connection to the server was lost"},
+        {"could not translate host name", "its name is not known on this network"},
+        {"no route to host", "there is no route to it on this network"},
+        {"network is unreachable", "the network cannot be reached"},
+        {"database not open", "the connection to the server was lost"}};
+    for (const auto& [words, reason] : known)
+        if (lower.contains(QLatin1String(words)))
+            return QString::fromLatin1(reason);
+    text = text.section(QLatin1Char('\n'), 0, 0).trimmed();
+    text.remove(QRegularExpression(QStringLiteral("^(FATAL|ERROR):\\s*")));
+    return text.isEmpty() ? QStringLiteral("the connection to the server was lost") : text;
+}
+
+// SQLSTATEs that mean the connection is gone or the server is going: class
+// 08, and the server's shutdown and start-up; a lock past the lock timeout
+// is handled the same way, since storing again later will do.
+bool meansUnreachable(const QString& code)
+{
+    return code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") || code == QLatin1String("57P02")
+        || code == QLatin1String("57P03") || code == QLatin1String("55P03");
+}
 
 void run(QSqlDatabase& db, const QString& sql)
 {
@@ -39,8 +90,7 @@ Database::Database(const DatabaseSettings& settings, const QString& folder, cons
     QSqlDatabase db = QSqlDatabase::addDatabase(SqlDialect::driverName(settings.engine), m_connectionName);
     try {
         open(db);
-        for (const QString& setup : SqlDialect::connectionSetup(settings.engine))
-            run(db, setup);
+        setUp(db);
         completeLayout();
     } catch (...) {
         db.close();
@@ -50,17 +100,30 @@ Database::Database(const DatabaseSettings& settings, const QString& folder, cons
     }
 }
 
+void Database::setUp(QSqlDatabase& db)
+{
+    for (const QString& setup : SqlDialect::connectionSetup(m_settings.engine, m_settings.connection))
+        run(db, setup);
+}
+
 void Database::open(QSqlDatabase& db)
 {
     if (!db.isValid())
         throw EDatabaseError(QStringLiteral("Cannot open the database %1: the engine's driver %2 is not installed")
                                  .arg(description(), SqlDialect::driverName(m_settings.engine)));
     if (m_settings.engine == SqlEngine::PostgreSQL)
-        db.setConnectOptions(m_settings.connection); // taken by the driver as the whole connection string
+        // Taken by the driver as the whole connection string.
+        db.setConnectOptions(SqlDialect::boundedConnection(m_settings.connection));
     else
         db.setDatabaseName(m_filePath);
-    if (!db.open())
+    if (!db.open()) {
+        if (m_settings.engine == SqlEngine::PostgreSQL)
+            throw EConnectionLost(QStringLiteral("Cannot open the database %1: the meet database on %2 cannot be "
+                                                 "reached: %3. (%4)")
+                                      .arg(description(), serverName(m_settings.connection),
+                                           reasonFor(db.lastError()), db.lastError().text().trimmed()));
         throw EDatabaseError(QStringLiteral("Cannot open the database %1: %2").arg(description(), db.lastError().text()));
+    }
     if (m_settings.engine == SqlEngine::PostgreSQL)
         refuseOldServer(db);
 }
@@ -97,11 +160,85 @@ QSqlDatabase Database::connection() const
     return QSqlDatabase::database(m_connectionName, false);
 }
 
+void Database::raise(const QSqlError& error, const QString& lead)
+{
+    if (connectionGone(error)) {
+        // While it is lost, the reason stays the one the last try to
+        // reconnect gave, not the dead connection's every second.
+        if (!m_lost) {
+            m_lostToLock = error.nativeErrorCode() == QLatin1String("55P03");
+            markLost(reasonFor(error));
+        }
+        throw EConnectionLost(m_lostMessage);
+    }
+    throw EDatabaseError(lead + error.text());
+}
+
+bool Database::connectionGone(const QSqlError& error)
+{
+    if (m_settings.engine != SqlEngine::PostgreSQL)
+        return false;
+    const QString code = error.nativeErrorCode();
+    if (meansUnreachable(code))
+        return true;
+    // The server answered with a reason of its own: it is there.
+    if (!code.isEmpty())
+        return false;
+    // The driver's own failures carry no SQLSTATE: a cheap probe tells a
+    // connection that is gone from a statement the driver refused.
+    QSqlQuery probe(connection());
+    if (probe.exec(QStringLiteral("SELECT 1")))
+        return false;
+    const QString probed = probe.lastError().nativeErrorCode();
+    return probed.isEmpty() || meansUnreachable(probed);
+}
+
+void Database::markLost(const QString& reason)
+{
+    m_inTransaction = false;
+    m_lostMessage = QStringLiteral("The meet database on %1 cannot be reached: %2. Retrying every 2 seconds.")
+                        .arg(serverName(m_settings.connection), reason);
+    if (std::exchange(m_lost, true))
+        return;
+    if (m_lostHandler)
+        m_lostHandler();
+}
+
+void Database::reconnect()
+{
+    QSqlDatabase db = connection();
+    if (db.isOpen()) {
+        // A connection that timed out on a lock still stands: whatever it
+        // began is undone, and it is used on.
+        QSqlQuery probe(db);
+        probe.exec(QStringLiteral("ROLLBACK"));
+        if (probe.exec(QStringLiteral("SELECT 1"))) {
+            m_lost = false;
+            m_inTransaction = false;
+            return;
+        }
+    }
+    m_lostToLock = false;
+    db.close();
+    try {
+        open(db);
+        setUp(db);
+    } catch (const EDatabaseError&) {
+        const QSqlError error = db.lastError();
+        db.close();
+        markLost(reasonFor(error));
+        throw EConnectionLost(m_lostMessage);
+    }
+    ++m_generation;
+    m_lost = false;
+    m_inTransaction = false;
+}
+
 void Database::begin()
 {
     QSqlDatabase db = connection();
     if (!db.transaction())
-        throw EDatabaseError(db.lastError().text());
+        raise(db.lastError());
     m_inTransaction = true;
 }
 
@@ -113,9 +250,9 @@ void Database::commit()
     QSqlDatabase db = connection();
     m_inTransaction = false;
     if (!db.commit()) {
-        const QString message = db.lastError().text();
+        const QSqlError error = db.lastError();
         db.rollback();
-        throw EDatabaseError(message);
+        raise(error);
     }
 }
 

@@ -5,6 +5,10 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
+class QSqlError;
+
 // The connection to the engine behind the alias VEXO_ACC.
 // SQLite: the file VEXO_ACC.db in a given folder. A missing file is created
 // with the six tables and their indexes; a file that lacks some of them (a
@@ -50,6 +54,29 @@ public:
         }
         commit();
     }
+    // A server's connection can go away (the server restarted, a cable
+    // pulled, a laptop asleep); a file's cannot. What failed is told by
+    // raise: it throws EConnectionLost, in an official's words, when the
+    // failure means the server cannot be reached (the connection is gone, or
+    // a lock was held past the lock timeout), and marks the connection lost;
+    // otherwise EDatabaseError with the engine's message, after lead.
+    [[noreturn]] void raise(const QSqlError& error, const QString& lead = {});
+    bool lost() const { return m_lost; }
+    // Lost to a lock held past the lock timeout: the connection stands.
+    bool lostToLock() const { return m_lost && m_lostToLock; }
+    // The official's words for the last loss: "The meet database on
+    // finish-pc cannot be reached: connection refused."
+    QString lostMessage() const { return m_lostMessage; }
+    // Called once each time the connection is found lost.
+    void setLostHandler(std::function<void()> handler) { m_lostHandler = std::move(handler); }
+    // Makes the connection good again: a probe when it may still stand (a
+    // lock timed out), otherwise the same named connection opened anew.
+    // Throws EConnectionLost while the server cannot be reached.
+    void reconnect();
+    // Counts the connections opened: a statement object prepared on an
+    // older one prepares itself again before it runs.
+    int generation() const { return m_generation; }
+
     void begin();
     void commit();
     void rollback();
@@ -57,6 +84,9 @@ public:
 
 private:
     void open(QSqlDatabase& db);
+    void setUp(QSqlDatabase& db);
+    bool connectionGone(const QSqlError& error);
+    void markLost(const QString& reason);
     void refuseOldServer(QSqlDatabase& db) const;
     int storedLayout();
     void completeLayout();
@@ -66,4 +96,9 @@ private:
     QString m_connectionName;
     QString m_filePath;
     bool m_inTransaction = false;
+    bool m_lost = false;
+    bool m_lostToLock = false;
+    QString m_lostMessage;
+    std::function<void()> m_lostHandler;
+    int m_generation = 1;
 };

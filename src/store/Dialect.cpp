@@ -302,18 +302,36 @@ QString refusedServer(int versionNumber, const QString& version)
         .arg(oldestServerVersion / 10000);
 }
 
-QStringList connectionSetup(SqlEngine engine)
+QStringList connectionSetup(SqlEngine engine, const QString& connection)
 {
     // Texts reach the server as the system writes them, a backslash being
-    // just a character; notices would only fill the driver's log.
-    if (engine == SqlEngine::PostgreSQL)
-        return {QStringLiteral("SET standard_conforming_strings TO on"),
-                QStringLiteral("SET client_min_messages TO warning")};
+    // just a character; notices would only fill the driver's log. A lock
+    // held by another program (a backup, a long edit) must not freeze the
+    // station: the store is refused after 5 seconds and tried again later.
+    if (engine == SqlEngine::PostgreSQL) {
+        QStringList setup{QStringLiteral("SET standard_conforming_strings TO on"),
+                          QStringLiteral("SET client_min_messages TO warning")};
+        if (!connection.contains(QLatin1String("lock_timeout")))
+            setup << QStringLiteral("SET lock_timeout TO '5s'");
+        return setup;
+    }
     // WAL keeps the file intact through a crash; FULL synchronisation makes
     // every commit reach the disk before it returns, so a race or a scan the
     // screen shows as stored survives a power cut.
     return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL"),
             QStringLiteral("PRAGMA busy_timeout=5000")};
+}
+
+QString boundedConnection(const QString& connection)
+{
+    if (connection.contains(QLatin1String("connect_timeout")))
+        return connection;
+    const QString given = connection.trimmed();
+    if (given.startsWith(QLatin1String("postgres://")) || given.startsWith(QLatin1String("postgresql://")))
+        return given + (given.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?'))
+            + QStringLiteral("connect_timeout=5");
+    return connection.trimmed().isEmpty() ? QStringLiteral("connect_timeout=5")
+                                          : connection.trimmed() + QStringLiteral(" connect_timeout=5");
 }
 
 QString translate(const QByteArray& statement)

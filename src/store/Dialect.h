@@ -74,8 +74,14 @@ constexpr int oldestServerVersion = 130000;
 // Why a server of that version cannot be used; empty when it can.
 QString refusedServer(int versionNumber, const QString& version);
 
-// Statements that set the connection up after it opened.
-QStringList connectionSetup(SqlEngine engine);
+// Statements that set the connection up after it opened. On a server a
+// statement waits at most 5 seconds for a lock, unless the connection
+// string sets its own lock_timeout.
+QStringList connectionSetup(SqlEngine engine, const QString& connection = {});
+// A server's connection string with a connect timeout of 5 seconds, unless
+// it sets its own: libpq would otherwise wait for ever on a server that
+// accepts and never answers.
+QString boundedConnection(const QString& connection);
 
 // The system's statement text in the engines' dialect. Quoted texts are
 // passed through untouched.

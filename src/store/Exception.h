@@ -49,6 +49,14 @@ public:
     }
 };
 
+// The meet's database on a server cannot be reached: the connection is gone,
+// or another program holds a lock too long. Nothing is wrong with what was
+// being stored; it can be stored again once the connection is back.
+class EConnectionLost : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 // A filter expression or search pattern that cannot be read.
 class EFilterError : public Exception {
 public:

@@ -12,7 +12,16 @@
 Query::Query(Database& database)
     : m_database(database)
     , m_query(database.connection())
+    , m_generation(database.generation())
 {
+}
+
+void Query::follow()
+{
+    if (m_generation == m_database.generation())
+        return;
+    m_query = QSqlQuery(m_database.connection());
+    m_generation = m_database.generation();
 }
 
 void Query::setSQL(const QByteArray& statement)
@@ -25,11 +34,12 @@ void Query::exec(bool forRows)
 {
     // One query object for every statement: building a new one for each
     // costs more than the insert it runs.
+    follow();
     m_query.finish();
     m_query.setForwardOnly(true);
     const QString statement = SqlDialect::translate(m_sql);
     if (!m_query.exec(statement))
-        throw EDatabaseError(m_query.lastError().text());
+        m_database.raise(m_query.lastError());
     if (forRows) {
         m_columns = m_query.record();
         m_open = true;
@@ -59,6 +69,7 @@ void Query::sendGathered()
     if (m_gathered.isEmpty())
         return;
     const QString statements = std::exchange(m_gathered, QString());
+    follow();
     m_query.finish();
     // The driver reports the first statement's outcome; the others are
     // walked through, and the walk stops at the first that failed.
@@ -68,7 +79,7 @@ void Query::sendGathered()
     const QSqlError failure = m_query.lastError();
     m_query.finish();
     if (!sent || failure.isValid())
-        throw EDatabaseError(failure.text());
+        m_database.raise(failure);
 }
 
 void Query::Open()

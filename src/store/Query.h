@@ -50,6 +50,8 @@ public:
 
 private:
     void exec(bool forRows);
+    // Binds the statement object to the connection opened last.
+    void follow();
 
     Database& m_database;
     QSqlQuery m_query;
@@ -64,6 +66,7 @@ private:
     };
     mutable QHash<QByteArray, ColumnOf> m_columnOf;
     QByteArray m_sql;
+    int m_generation = 0;
     bool m_gathering = false;
     QString m_gathered;
     bool m_open = false;

@@ -51,7 +51,7 @@ int rowsInserted(Query& query)
     query.Close();
     QSqlQuery insert(query.database().connection());
     if (!insert.exec(SqlDialect::translate(query.SQL())))
-        throw EDatabaseError(insert.lastError().text());
+        query.database().raise(insert.lastError());
     return insert.numRowsAffected();
 }
 
@@ -215,6 +215,17 @@ void RACE::setLastRaceId(qint32 key)
 void RACE::setClock(Clock clock)
 {
     raceClock() = std::move(clock);
+}
+
+RACE::ArrivalStamp::ArrivalStamp(const QDateTime& arrived)
+    : m_before(raceClock())
+{
+    raceClock() = [arrived] { return arrived; };
+}
+
+RACE::ArrivalStamp::~ArrivalStamp()
+{
+    raceClock() = std::move(m_before);
 }
 
 QDateTime RACE::now()

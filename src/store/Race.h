@@ -60,6 +60,20 @@ public:
     static void setClock(Clock clock);
     static QDateTime now();
 
+    // While it lives, races are stamped with the time given: a race text
+    // stored after it waited for the database carries the time it arrived.
+    // The clock before comes back with its end.
+    class ArrivalStamp {
+    public:
+        explicit ArrivalStamp(const QDateTime& arrived);
+        ~ArrivalStamp();
+        ArrivalStamp(const ArrivalStamp&) = delete;
+        ArrivalStamp& operator=(const ArrivalStamp&) = delete;
+
+    private:
+        Clock m_before;
+    };
+
 private:
     void readSingleLineHeader(QByteArray& text, Query& query);
     void readMultiLineHeader(QByteArray& text, Query& query);

@@ -172,6 +172,12 @@ StoredRace storeRace(QByteArray text, Query& query, qint32 replacing)
                 throw;
             }
         });
+    } catch (const EConnectionLost&) {
+        // Not a race stored in part: the whole of it is stored once the
+        // connection is back (a lock that timed out leaves the connection
+        // standing, and what went in before it is undone).
+        db.rollback();
+        throw;
     } catch (...) {
         if (failedItem <= 0) {
             db.rollback();

@@ -16,7 +16,8 @@ namespace {
 class Savepoint {
 public:
     explicit Savepoint(Database& database)
-        : m_statement(database.connection())
+        : m_database(database)
+        , m_statement(database.connection())
     {
     }
     void make() { run(SqlDialect::savepoint()); }
@@ -35,9 +36,10 @@ private:
     void run(const QString& statement)
     {
         if (!m_statement.exec(statement))
-            throw EDatabaseError(m_statement.lastError().text());
+            m_database.raise(m_statement.lastError());
     }
 
+    Database& m_database;
     QSqlQuery m_statement;
 };
 
@@ -58,6 +60,12 @@ void storeInOrder(Query& query, qsizetype count, const std::function<void(qsizet
                 storeItem(item);
             query.sendGathered(); // a failure here is one of the batch's items
             query.gatherStatements(false);
+        } catch (const EConnectionLost&) {
+            // Nothing to tell apart item by item, and no lock to wait for
+            // once more for each: the whole batch waits for the connection.
+            query.gatherStatements(false);
+            query.discardGathered();
+            throw;
         } catch (...) {
             const std::exception_ptr failure = std::current_exception();
             query.gatherStatements(false);

@@ -8,6 +8,7 @@
 #include "entry/Timederror.h"
 #include "helpview/Helpdialog1.h"
 #include "link/CPortFrm.h"
+#include "shell/Application.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
 #include "store/LondonClock.h"
@@ -26,6 +27,12 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QToolTip>
+#include <QElapsedTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -129,6 +136,51 @@ TEST(MainFormStart, ReadOnlyFolderEndsTheStartWithOneMessageSayingWhatToDo)
     QTemporaryDir writable;
     EXPECT_NE(startProgram({writable.path(), writable.filePath("VEXO_BARCODE.ini"), writable.path()}), nullptr);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+}
+
+// A server that takes the connection and never answers (the wrong port, a
+// machine half asleep): the start tells so within 10 seconds and offers to
+// try again or to quit, where it used to show nothing for ever.
+TEST(MainFormStart, ServerThatNeverAnswersIsToldWithin10SecondsWithTryAgainOrQuit)
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        GTEST_SKIP() << "Qt's driver QPSQL is not installed";
+    // The kernel accepts into the listener's queue; nobody ever answers.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length) + ::listen(listener, 8)
+                  + ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length),
+              0);
+
+    QTemporaryDir dir;
+    QFile settings(dir.filePath("VEXO_BARCODE.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Database]\r\nengine=postgresql\r\nconnection=host=127.0.0.1 port="
+                   + QByteArray::number(ntohs(address.sin_port)) + " dbname=meet user=vexo\r\n");
+    settings.close();
+    RecordingUiServices ui;
+    ui.confirmAnswers << true << false; // try again once, then quit
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(startProgram({dir.path(), dir.filePath("VEXO_BARCODE.ini"), dir.path()}), nullptr);
+    EXPECT_LT(took.elapsed(), 2 * 10000);
+    ::close(listener);
+    ASSERT_EQ(ui.confirmations.size(), 2);
+    EXPECT_TRUE(ui.confirmations[0].startsWith("Cannot open the database on the server \"host=127.0.0.1 port="))
+        << ui.confirmations[0].toStdString();
+    EXPECT_TRUE(ui.confirmations[0].contains("the meet database on 127.0.0.1 cannot be reached: the server did not "
+                                             "answer within 5 seconds."));
+    EXPECT_TRUE(ui.confirmations[0].endsWith(")\n\nClick OK to try again, or Cancel to quit."));
+}
+
+TEST(MainFormStart, LostServerIsToldWithoutTakingTheKeyboardAndNoBoxIsEmpty)
+{
+    RecordingUiServices ui;
+    runGuarded([] { throw EConnectionLost(QStringLiteral("The meet database on finish-pc cannot be reached")); });
+    runGuarded([] { throw EDatabaseError(QString()); });
+    EXPECT_EQ(ui.errorsWithoutFocus, QStringList{"The meet database on finish-pc cannot be reached"});
+    EXPECT_EQ(ui.errors.last(), "The operation failed, and no reason was given for it.");
 }
 
 TEST_F(MainFormTest, LayoutHasItsCaptionPagesAndStatus)

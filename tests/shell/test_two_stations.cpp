@@ -3,12 +3,15 @@
 #include "link/LinkFixture.h"
 
 #include "entry/Racedetailsdialog.h"
+#include "entry/Timederror.h"
 #include "shell/DataGrid.h"
 #include "store/DataSet.h"
+#include "store/DatabaseLink.h"
 #include "store/Race.h"
 #include "store/TestEngine.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 
 namespace {
@@ -24,9 +27,19 @@ protected:
     // an empty database of it, named in the Database section.
     void prepareSettings() override
     {
+        if (ownServer && !TestEngine::onServer())
+            GTEST_SKIP() << "a file does not go away";
         if (TestEngine::onServer()) {
             if (const QString unavailable = TestEngine::unavailable(); !unavailable.isEmpty())
                 GTEST_SKIP() << unavailable.toStdString();
+        }
+        if (ownServer) {
+            QProcess::execute(QStringLiteral(VEXO_PG_CLUSTER), {QStringLiteral("start"), serverState.path()});
+            QFile conninfo(serverState.filePath(QStringLiteral("conninfo")));
+            ASSERT_TRUE(conninfo.open(QIODevice::ReadOnly)) << "no server of the test's own";
+            databaseSection = "[Database]\r\nengine=postgresql\r\nconnection=" + conninfo.readAll().trimmed()
+                + " dbname=postgres\r\n";
+        } else if (TestEngine::onServer()) {
             QString failure;
             const DatabaseSettings server = TestEngine::emptyServerDatabase(failure);
             ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
@@ -41,6 +54,8 @@ protected:
     void SetUp() override
     {
         MainFormFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         // A looks at what B stores when the test says so, and takes a race
         // as whole once the line has been quiet a moment.
         main->changeTimer->stop();
@@ -105,6 +120,9 @@ protected:
 
     TimerUnitLine timerUnit{dir.filePath(QStringLiteral("timer-unit"))};
     QByteArray databaseSection;
+    // A server of the test's own, for a test that stops and starts it.
+    bool ownServer = false;
+    QTemporaryDir serverState;
     QTemporaryDir peerSettings;
     QProcess stationB;
 };
@@ -187,6 +205,124 @@ TEST_F(TwoStations, RacesStoredAtTheSameTimeOnBothKeepDistinctKeys)
     EXPECT_EQ(scalar("SELECT COUNT(DISTINCT race_id_pk) FROM races").toInt(), 30);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM result").toInt(), 30 * 12);
     EXPECT_EQ(scalar("SELECT COUNT(DISTINCT race_id_pk) FROM result").toInt(), 30);
+}
+
+// Two stations on a server of the test's own, which the test stops and
+// starts again, as a server laptop's sleep or a service restart would.
+class TwoStationsThroughOutages : public TwoStations {
+protected:
+    TwoStationsThroughOutages() { ownServer = true; }
+
+    void TearDown() override
+    {
+        TwoStations::TearDown();
+        QProcess::execute(QStringLiteral(VEXO_PG_CLUSTER), {QStringLiteral("stop"), serverState.path()});
+    }
+
+    // Stops the server (clients are cut at once) or starts it again.
+    int serverControl(const QString& action)
+    {
+        const QString script = QStringLiteral(
+            "f=$(cat \"$1/folder\"); bin=$(dirname \"$(command -v initdb 2>/dev/null)\")\n"
+            "[ -x \"$bin/pg_ctl\" ] || bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V -r | head -n 1)\n"
+            "as=; [ \"$(id -u)\" = 0 ] && as='runuser -u nobody --'\n"
+            "if [ \"$2\" = stop ]; then exec $as \"$bin/pg_ctl\" -D \"$f/data\" -m fast -w stop >/dev/null; fi\n"
+            "exec $as \"$bin/pg_ctl\" -D \"$f/data\" -o \"-k $f -c listen_addresses= -c fsync=off\" "
+            "-l \"$f/server.log\" -w -t 60 start >/dev/null\n");
+        return QProcess::execute(QStringLiteral("bash"),
+                                 {QStringLiteral("-c"), script, QStringLiteral("bash"), serverState.path(), action});
+    }
+
+    static QByteArray race(int number)
+    {
+        return QByteArray(TMainForm::raceTemplate).replace(",999,", "," + QByteArray::number(number) + ",");
+    }
+
+    QString racesStored()
+    {
+        return scalar("SELECT string_agg(number::text, ',' ORDER BY datetime, race_id_pk) FROM races").toString();
+    }
+
+    static void setClock(const QDateTime& time)
+    {
+        RACE::setClock([time] { return time; });
+    }
+};
+
+TEST_F(TwoStationsThroughOutages, NothingReceivedOrScannedIsLostAndBothStationsAgreeAfterwards)
+{
+    ASSERT_NO_FATAL_FAILURE(receiveAtA(race(1)));
+    const int firstKey = raceKey(0);
+    main->RaceTable().First();
+    main->raceDBGridDblClick();
+    TRaceDetailsForm* details = windows->raceDetailsForm;
+    QApplication::setActiveWindow(details);
+    details->resultDBGrid->setFocus();
+    EXPECT_TRUE(main->lbDatabaseStatus->isVisibleTo(main));
+    EXPECT_EQ(main->lbDatabaseStatus->text(), "Database: connected");
+
+    // The server stops between races: the races that arrive wait, in the
+    // journal and on the Coms page, and one box tells of the outage,
+    // without the keyboard while the race details window is active.
+    ASSERT_EQ(serverControl(QStringLiteral("stop")), 0);
+    const QDateTime arrival = QDateTime::currentDateTime().addSecs(600);
+    setClock(arrival);
+    ASSERT_TRUE(timerUnit.send(race(2)));
+    ASSERT_TRUE(eventually([&] { return main->racesWaitingForDatabase() == 1; }));
+    ASSERT_TRUE(timerUnit.send(race(3)));
+    ASSERT_TRUE(eventually([&] { return main->racesWaitingForDatabase() == 2; }));
+    QTest::qWait(50);
+    EXPECT_EQ(main->lbDatabaseStatus->text(), "Database: lost, retrying");
+    ASSERT_FALSE(main->databaseLink->retry());
+    QTest::qWait(10);
+    EXPECT_TRUE(main->lbDatabaseStatus->toolTip().contains("cannot be reached: the server is not running."))
+        << main->lbDatabaseStatus->toolTip().toStdString();
+    ASSERT_EQ(ui.errorsWithoutFocus.size(), 1) << ui.errors.join('\n').toStdString();
+    EXPECT_TRUE(ui.errorsWithoutFocus[0].startsWith("The meet database on ")) << ui.errors[0].toStdString();
+    EXPECT_EQ(main->raceJournal.textsToMend().size(), 2) << "kept as waiting, in case the program is closed";
+
+    // A scan meanwhile is refused like a repeat and stays in its row
+    // unsaved; the next scan does not replace it.
+    ::scan(details->resultDBGrid, QStringLiteral("101"));
+    EXPECT_TRUE(details->holdsUnstoredScan());
+    EXPECT_EQ(windows->timedErrorForm->Label1->text(), TRaceDetailsForm::notStoredText());
+    ::scan(details->resultDBGrid, QStringLiteral("102"));
+    EXPECT_EQ(shownIn(details->resultDBGrid, 0, "athlete_number"), "101");
+    EXPECT_EQ(ui.errors.size(), 1) << "one box for the outage, not one per race or scan";
+
+    // The server is back: the races that waited are stored in arrival
+    // order, and the scan, once the link (fired here by hand) reconnects.
+    ASSERT_EQ(serverControl(QStringLiteral("start")), 0);
+    setClock(arrival.addSecs(600));
+    ASSERT_TRUE(eventually([&] { return main->databaseLink->retry(); }));
+    ASSERT_TRUE(eventually([&] { return main->racesWaitingForDatabase() == 0 && !details->holdsUnstoredScan(); }));
+    EXPECT_EQ(main->lbDatabaseStatus->text(), "Database: connected");
+    EXPECT_EQ(racesStored(), "1,2,3");
+    EXPECT_TRUE(scalar("SELECT datetime FROM races WHERE number = 3")
+                    .toString()
+                    .startsWith(arrival.toString(QStringLiteral("yyyy-MM-dd HH:mm"))))
+        << "stamped with its arrival";
+    EXPECT_EQ(scalar(QStringLiteral("SELECT athlete_number FROM result WHERE race_id_pk = %1 ORDER BY result_id_pk")
+                         .arg(firstKey)).toInt(),
+              101);
+
+    // Restarted between two statements: the race that arrives finds the
+    // connection gone, waits, and is stored as soon as it is opened again.
+    ASSERT_EQ(serverControl(QStringLiteral("stop")), 0);
+    ASSERT_EQ(serverControl(QStringLiteral("start")), 0);
+    ASSERT_TRUE(timerUnit.send(race(4)));
+    ASSERT_TRUE(eventually([&] { return racesStored() == "1,2,3,4"; }, 20000)) << racesStored().toStdString();
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM result").toInt(), 4 * 12) << "every place stored once";
+
+    // Station B lost its connection too, opened it again by itself and
+    // shows every race; its scans are stored again.
+    QString shownAtB;
+    for (int i = 0; i < 10 && shownAtB != "4"; ++i)
+        shownAtB = ask(QStringLiteral("races 4"));
+    EXPECT_EQ(shownAtB, "4");
+    EXPECT_EQ(ask(QStringLiteral("scan %1 205").arg(firstKey)), "205");
+    main->watchOtherStations();
+    EXPECT_EQ(shownIn(details->resultDBGrid, 0, "athlete_number"), "205");
 }
 
 } // namespace

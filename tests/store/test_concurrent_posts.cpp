@@ -2,11 +2,15 @@
 
 #include "store/ChangeWatch.h"
 #include "store/DataSet.h"
+#include "store/DatabaseLink.h"
 #include "store/Exception.h"
 #include "store/Race.h"
+#include "store/RaceText.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 
 namespace {
 
@@ -126,6 +130,76 @@ TEST_F(TwoConnections, RaceReadWhileAnotherStationStoresIsStillStored)
     atOther("INSERT INTO races (race_id_pk, completed) VALUES (1, 0)");
     db->inTransaction([&] { race.store(*query); });
     EXPECT_EQ(scalar("SELECT event FROM races WHERE race_id_pk <> 1").toString(), QStringLiteral("100 Metres"));
+}
+
+// This station's connection ended on the server (a restart, an
+// administrator): the next statement says so in an official's words, and
+// the link opens it again; the query object, a dataset's prepared fetch
+// and the change check all work on the new connection.
+TEST_F(TwoConnections, ConnectionEndedOnTheServerIsOpenedAgainAndEveryStatementFollows)
+{
+    if (!onServer())
+        GTEST_SKIP() << "a file's connection cannot be ended";
+    DatabaseLink link(*db);
+    atOther("INSERT INTO races (race_id_pk, completed) VALUES (40, 0)");
+    DataSet races(*db, "races");
+    races.Open();
+    ASSERT_EQ(races.RecordCount(), 1);
+    ASSERT_EQ(races.FieldByName("race_id_pk").AsInteger(), 40) << "its fetch prepared";
+    ChangeWatch watch(*db);
+    QSqlQuery backend(db->connection());
+    ASSERT_TRUE(backend.exec(QStringLiteral("SELECT pg_backend_pid()")) && backend.next());
+    atOther(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend.value(0).toInt()));
+
+    query->setSQL("INSERT INTO races (race_id_pk, completed) VALUES (41, 0)");
+    const QString failure = failureOf([&] { query->ExecSQL(); });
+    EXPECT_TRUE(failure.startsWith("The meet database on ") && failure.endsWith(" Retrying every 2 seconds."))
+        << failure.toStdString();
+    EXPECT_FALSE(link.connected());
+    EXPECT_THROW(watch.changedElsewhere(), EConnectionLost);
+
+    EXPECT_TRUE(link.retry());
+    EXPECT_EQ(failureOf([&] { query->ExecSQL(); }), "<stored>");
+    EXPECT_NO_THROW(watch.changedElsewhere());
+    races.Refresh();
+    ASSERT_EQ(races.RecordCount(), 2);
+    races.Last();
+    EXPECT_EQ(races.FieldByName("race_id_pk").AsInteger(), 41) << "the fetch prepared again";
+}
+
+// A lock another program holds on the races (a backup, a long edit) makes
+// the store wait 5 seconds at most; it is then refused like a lost
+// connection, and stored once the lock is gone.
+TEST_F(TwoConnections, LockHeldTooLongElsewhereRefusesTheStoreWithin5SecondsAndItIsStoredLater)
+{
+    if (!onServer())
+        GTEST_SKIP() << "SQLite waits its busy timeout";
+    DatabaseLink link(*db);
+    QSqlDatabase locker = other->connection();
+    ASSERT_TRUE(locker.transaction());
+    atOther("LOCK TABLE races IN ACCESS EXCLUSIVE MODE");
+    QElapsedTimer waited;
+    waited.start();
+    query->setSQL("INSERT INTO races (race_id_pk, completed) VALUES (42, 0)");
+    const QString failure = failureOf([&] { query->ExecSQL(); });
+    EXPECT_LT(waited.elapsed(), 8000);
+    EXPECT_TRUE(failure.contains("another program has held a lock on its tables for too long")) << failure.toStdString();
+    EXPECT_FALSE(link.connected());
+    EXPECT_GT(link.retryTimer()->remainingTime(), 1000) << "the lock is given time to go";
+    ASSERT_TRUE(locker.commit());
+    EXPECT_TRUE(link.retry());
+    EXPECT_EQ(failureOf([&] { query->ExecSQL(); }), "<stored>");
+
+    // A race whose places meet the lock is not stored in part: the whole
+    // of it waits, after one lock timeout, not one for every place.
+    ASSERT_TRUE(locker.transaction());
+    atOther("LOCK TABLE result IN ACCESS EXCLUSIVE MODE");
+    waited.restart();
+    EXPECT_THROW(storeRace("10:00,18/05/24,5,LANE,U12G,100M,,,1,12.34,B01,2,13.00,B02,", *query), EConnectionLost);
+    EXPECT_LT(waited.elapsed(), 8000);
+    ASSERT_TRUE(locker.commit());
+    EXPECT_TRUE(link.retry());
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM races").toInt(), 1) << "race 42 alone";
 }
 
 } // namespace

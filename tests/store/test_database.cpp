@@ -377,6 +377,15 @@ TEST_F(DatabaseTest, DatabaseOfTheLastLayoutStoresWhatTheTimerSendsWholeAfterIts
     }
 }
 
+TEST(Dialect, ServerConnectionsWaitAtMost5SecondsUnlessTheirStringSaysOtherwise)
+{
+    using namespace SqlDialect;
+    EXPECT_EQ(boundedConnection("host=finish-pc connect_timeout=20"), "host=finish-pc connect_timeout=20");
+    EXPECT_EQ(boundedConnection("postgresql://finish-pc/meet?user=vexo"),
+              "postgresql://finish-pc/meet?user=vexo&connect_timeout=5");
+    EXPECT_EQ(connectionSetup(SqlEngine::PostgreSQL, "options='-c lock_timeout=30s'").filter("lock_timeout"), QStringList());
+}
+
 TEST(Dialect, ServersOlderThanTheChangeCheckNeedsAreRefusedNamingTheVersion)
 {
     EXPECT_EQ(SqlDialect::refusedServer(130000, QStringLiteral("13.0")), QString());

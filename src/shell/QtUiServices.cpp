@@ -60,6 +60,21 @@ QString chooseFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString&
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
+// A top-level box of its own that stays on top and never takes the keyboard:
+// modal or parented to the scanning window, it would take it, and the
+// scanner's Enter would close it. It deletes itself when closed.
+QMessageBox* showBoxWithoutFocus(QMessageBox::Icon icon, const QString& text)
+{
+    auto* box = new QMessageBox(icon, QApplication::applicationName(), text, QMessageBox::Ok);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+    return box;
+}
+
 } // namespace
 
 UiServices& UiServices::current()
@@ -107,16 +122,8 @@ void QtUiServices::showError(QWidget* parent, const QString& message)
 
 void QtUiServices::showErrorWithoutFocus(QWidget* parent, const QString& message)
 {
-    // A top-level box of its own: modal or parented to the scanning window,
-    // it would take the keyboard, and the scanner's Enter would close it.
-    auto* box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok);
     Q_UNUSED(parent);
-    box->setWindowModality(Qt::NonModal);
-    box->setWindowFlag(Qt::WindowStaysOnTopHint);
-    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
-    box->setAttribute(Qt::WA_ShowWithoutActivating);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
+    showBoxWithoutFocus(QMessageBox::Critical, message);
     QApplication::beep();
 }
 
@@ -161,12 +168,5 @@ void QtUiServices::showNotice(QWidget* parent, const QString& text)
     // Like the error box that keeps away from the keyboard, but it closes
     // itself: the official need not dismiss a report of work that went well.
     Q_UNUSED(parent);
-    auto* box = new QMessageBox(QMessageBox::Information, QApplication::applicationName(), text, QMessageBox::Ok);
-    box->setWindowModality(Qt::NonModal);
-    box->setWindowFlag(Qt::WindowStaysOnTopHint);
-    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
-    box->setAttribute(Qt::WA_ShowWithoutActivating);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
-    QTimer::singleShot(5000, box, &QWidget::close);
+    QTimer::singleShot(5000, showBoxWithoutFocus(QMessageBox::Information, text), &QWidget::close);
 }

@@ -107,32 +107,18 @@ HttpRequest request(const QByteArray& target)
     return r;
 }
 
-void BM_ApiRaces(benchmark::State& state)
+// One answer of the board over the big meet: the JSON feed, a race page,
+// the meet page.
+void BM_Answer(benchmark::State& state, const char* target)
 {
     ResultsBoard board(std::make_unique<MeetReader>(DatabaseSettings(), bigMeet().dir.path()));
-    const HttpRequest r = request("/api/races");
+    const HttpRequest r = request(target);
     for (auto _ : state)
         benchmark::DoNotOptimize(board.answer(r).body.size());
 }
-BENCHMARK(BM_ApiRaces)->Unit(benchmark::kMillisecond);
-
-void BM_RacePage(benchmark::State& state)
-{
-    ResultsBoard board(std::make_unique<MeetReader>(DatabaseSettings(), bigMeet().dir.path()));
-    const HttpRequest r = request("/race/1250");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(board.answer(r).body.size());
-}
-BENCHMARK(BM_RacePage)->Unit(benchmark::kMillisecond);
-
-void BM_MeetPage(benchmark::State& state)
-{
-    ResultsBoard board(std::make_unique<MeetReader>(DatabaseSettings(), bigMeet().dir.path()));
-    const HttpRequest r = request("/");
-    for (auto _ : state)
-        benchmark::DoNotOptimize(board.answer(r).body.size());
-}
-BENCHMARK(BM_MeetPage)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Answer, ApiRaces, "/api/races")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Answer, RacePage, "/race/1250")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Answer, MeetPage, "/")->Unit(benchmark::kMillisecond);
 
 // What a commit costs the board: the whole meet read again.
 void BM_ReadMeetAfterACommit(benchmark::State& state)

@@ -12,9 +12,6 @@
 
 #include "LinkFixture.h"
 
-#include "link/RaceFraming.h"
-#include "store/Miscl.h"
-#include "store/RaceText.h"
 #include "timer-sim/RaceTexts.h"
 
 #include <QSqlQuery>
@@ -186,99 +183,6 @@ TEST_F(ReceptionSoak, EveryRaceIsStoredOnceWholeOrRefusedAsTheRulesSay)
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
     EXPECT_FALSE(main->rxDataTimer1->isActive());
     std::cout << "[          ] " << count << " races, " << refused << " garbled, " << steps.size() << " steps\n";
-}
-
-// The framing alone on a fake clock: chunks and the time each came, then
-// the quiet time (or the program closing), and the texts handed out.
-TEST(RaceFraming, EdgesOfTheLine)
-{
-    enum class Then { Nothing, QuietTime, Exit };
-    struct Row {
-        const char* name;
-        QList<QByteArray> chunks; // 10 ms apart
-        Then then;
-        QList<QByteArray> texts;
-        QByteArray pending;
-    };
-    const QByteArray header = "U12G   100M\r\nRACE 009\r\n01  12.34    L1\r\n";
-    const QByteArray endless(RaceLayout::longestLine + 1, 'x');
-    const QList<Row> rows = {
-        {"a last place without its line end is part of its race at the quiet time",
-         {header, "02  12.56    L2"}, Then::QuietTime, {header + "02  12.56    L2"}, {}},
-        {"a race number line without its line end too", {"U12G   100M\r\n", "RACE 009"}, Then::QuietTime,
-         {"U12G   100M\r\nRACE 009"}, {}},
-        {"the next race begun before the quiet time waits for its line end",
-         {header, "10:35,01/01/00,10,LA"}, Then::QuietTime, {header}, "10:35,01/01/00,10,LA"},
-        {"too short to tell, it waits", {header, "02"}, Then::QuietTime, {header}, "02"},
-        {"on exit everything waiting is handed out", {header, "10:35,01/01/00,10,LA"}, Then::Exit,
-         {header, "10:35,01/01/00,10,LA"}, {}},
-        {"on exit a line without its line end too", {"10:35,01/01/00,10,LANE,U12G,100M,,1,1,12.34,B1,"},
-         Then::Exit, {"10:35,01/01/00,10,LANE,U12G,100M,,1,1,12.34,B1,"}, {}},
-        {"a line that never ends is handed out alone past its bound", {header, endless.left(40000), endless.mid(40000)},
-         Then::Nothing, {header, endless}, {}},
-        {"and the rest of that line is dropped up to its line end",
-         {endless, "yyyy", "zz\r\n10:35,01/01/00,10,LANE,U12G,100M,,1,\r\n"}, Then::Nothing,
-         {endless, "10:35,01/01/00,10,LANE,U12G,100M,,1,\r\n"}, {}},
-        {"up to its bound it waits", {endless.chopped(1)}, Then::Nothing, {}, endless.chopped(1)},
-    };
-    for (const Row& row : rows) {
-        RaceFraming framing(2000);
-        QList<QByteArray> texts;
-        qint64 now = 0;
-        for (const QByteArray& chunk : row.chunks)
-            texts += framing.receive(chunk, now += 10);
-        if (row.then == Then::QuietTime) {
-            ASSERT_TRUE(framing.deadline()) << row.name;
-            texts += framing.quietTimeOver();
-        } else if (row.then == Then::Exit) {
-            texts += framing.flush();
-        }
-        EXPECT_EQ(texts, row.texts) << row.name;
-        EXPECT_EQ(framing.pending(), row.pending) << row.name;
-    }
-}
-
-// The framing alone, on a fake clock, over many seeds: the texts it hands
-// out are the race texts sent, one each, in order.
-TEST(RaceFramingFuzz, TextsComeOutAsTheyWereSent)
-{
-    for (unsigned seed = 1; seed <= 200; ++seed) {
-        std::mt19937 random(seed);
-        RaceFraming framing(2000);
-        QList<QByteArray> sentTexts;
-        QList<QByteArray> framed;
-        qint64 now = 0;
-        const auto expire = [&] {
-            if (framing.deadline() && now >= *framing.deadline())
-                framed += framing.quietTimeOver();
-        };
-        for (int i = 0; i < 100; ++i) {
-            TimerUnitRace race;
-            race.number = i % 999 + 1;
-            race.places = int(random() % 12) + 1;
-            race.ctkLine = random() % 2 == 0;
-            const RaceForm form = random() % 2 ? RaceForm::SingleLine : RaceForm::MultiLine;
-            const QByteArray text = random() % 20 == 0 ? garbledRaceText(race, form) : raceText(race, form);
-            sentTexts << Miscl::trim(text);
-            for (qsizetype at = 0; at < text.size();) {
-                const qsizetype size = std::min<qsizetype>(qsizetype(random() % 64) + 1, text.size() - at);
-                framed += framing.receive(text.mid(at, size), now);
-                at += size;
-                // Within a multi-line race the link is never quiet for the
-                // quiet interval: a line holds at most 24 characters.
-                now += form == RaceForm::MultiLine && at < text.size() ? random() % 80 : random() % 5000;
-                expire();
-            }
-        }
-        now += 5000;
-        expire();
-        QList<QByteArray> trimmed;
-        for (const QByteArray& text : framed)
-            trimmed << Miscl::trim(text);
-        for (qsizetype i = 0; i < std::min(trimmed.size(), sentTexts.size()); ++i)
-            ASSERT_EQ(trimmed[i], sentTexts[i]) << "seed " << seed << ", text " << i;
-        ASSERT_EQ(trimmed.size(), sentTexts.size()) << "seed " << seed;
-    }
 }
 
 } // namespace

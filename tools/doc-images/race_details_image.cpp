@@ -2,7 +2,7 @@
 // (docs/images/race-details.png): a race added from the template, its first
 // six times typed in by hand, and six bibs scanned, so that a record, two
 // personal bests and plain entered numbers show in their colours.
-//   QT_QPA_PLATFORM=offscreen vexo_race_details_image <source folder>
+//   QT_QPA_PLATFORM=offscreen race-details-image <source folder>   (or tools/doc-images/make-images.sh)
 
 #include "shell/GridTyping.h"
 #include "shell/RecordingUiServices.h"

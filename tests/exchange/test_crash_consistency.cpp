@@ -402,8 +402,7 @@ TEST(CrashConsistency, CopyCutShortIsNeverTakenForABackup)
     ASSERT_TRUE(dir.isValid());
     {
         Database db(dir.path(), QStringLiteral("filling"));
-        QSqlQuery q(db.connection());
-        ASSERT_TRUE(q.exec(QStringLiteral(
+        ASSERT_NO_FATAL_FAILURE(sqlprobe::exec(db.connection(), QStringLiteral(
             "with recursive n(x) as (select 1 union all select x + 1 from n where x < 30000) insert into athletes "
             "(number, firstname, surname, age, team, gender) select x, 'First' || x, 'Surname' || x, 11, 'Team', "
             "'F' from n")));
@@ -430,9 +429,7 @@ TEST(CrashConsistency, CopyCutShortIsNeverTakenForABackup)
         QSqlDatabase restored = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("restored"));
         restored.setDatabaseName(copy);
         ASSERT_TRUE(restored.open());
-        QSqlQuery q(restored);
-        EXPECT_TRUE(q.exec(QStringLiteral("select count(*) from athletes")) && q.next());
-        EXPECT_EQ(q.value(0).toInt(), 30000);
+        EXPECT_EQ(sqlprobe::count(restored, QStringLiteral("athletes")), 30000);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("restored"));
 }

@@ -438,7 +438,7 @@ TEST_F(TrackDataImport, OnAServerTheCopyIsASchemaOfTheSixTablesAndTheNewestFiveA
 
     // The copy holds the meet as it was; the import then empties the tables.
     import("A,1,Ann,Lee,12,Blue,F\n");
-    EXPECT_EQ(scalar("select count(*) from \"VEXO_ACC-backup-20261209-104000-2\".athletes where number = 900").toInt(), 1);
+    EXPECT_EQ(count("\"VEXO_ACC-backup-20261209-104000-2\".athletes where number = 900"), 1);
     EXPECT_EQ(count("athletes where number = 900"), 0);
 
     // Restored as the help says, the meet is back as it was.

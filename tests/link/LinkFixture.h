@@ -50,8 +50,6 @@ protected:
     // Starts the program again over the settings file as it is now.
     void restart(Clock clock) { ProgramFixture::start(clock); }
 
-    static constexpr int neverMs = 3600 * 1000;
-
     // The first column of the first row, as a number.
     int number(const QString& statement) { return scalar(statement).toInt(); }
     int rows(const QString& statement) { return number(statement); } // the reception tests' name for number()

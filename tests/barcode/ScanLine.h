@@ -1,16 +1,11 @@
 #pragma once
 
+#include "support/PrintTo.h"
+
 #include <QImage>
 #include <QStringList>
 
-#include <ostream>
 #include <vector>
-
-// Texts shown as text in failure messages, not as lists of characters.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // What a barcode reader reads along one horizontal line of a picture of
 // labels: the widths of the bars and spaces along a row of pixels, turned

@@ -4,6 +4,7 @@
 #include "shell/RecordingUiServices.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
+#include "support/SqlProbes.h"
 
 #include <gtest/gtest.h>
 
@@ -344,11 +345,10 @@ protected:
     {
         BarcodeWindowTest::SetUp();
         db = std::make_unique<Database>(dir.path());
-        QSqlQuery q(db->connection());
         for (const char* row : {"(105, 'Ann', 'Smith', 12, 'Blue', 'F')", "(101, 'Bob', 'Smith', 13, 'Red', 'M')",
                                 "(110, 'Cy', 'Adams', 12, 'Red', 'M')", "(102, 'Di', 'Brown', 14, 'Blue', 'F')",
                                 "(103, 'Ed', 'Smithers', 12, 'Blue', 'M')"}) {
-            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES ") + QString::fromLatin1(row)));
+            sqlprobe::exec(db->connection(), QStringLiteral("INSERT INTO athletes (number, firstname, surname, age, team, gender) VALUES ") + QString::fromLatin1(row));
         }
         athletes = std::make_unique<DataSet>(*db, "athletes");
         athletes->setIndexName("Surname");

@@ -1,8 +1,8 @@
 #include "entry/Timederror.h"
+#include "support/Eventually.h"
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
@@ -46,10 +46,7 @@ TEST(TimedErrorTest, GoesAwayOneSecondAfterItAppearedAndARepeatDoesNotLengthenIt
         EXPECT_LT(before, 900);
     }
 
-    QDeadlineTimer deadline(3000);
-    while (warning.isVisible() && !deadline.hasExpired())
-        QTest::qWait(10);
-    EXPECT_FALSE(warning.isVisible());
+    EXPECT_TRUE(eventually([&] { return !warning.isVisible(); }, 3000));
     EXPECT_GE(shown.elapsed(), 900);
 }
 

@@ -6,6 +6,7 @@
 // (exit code 77) where they are not installed.
 
 #include "EntryFixture.h"
+#include "support/Eventually.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -40,20 +41,10 @@ QList<WId> windowList(const QString& property)
     return ids;
 }
 
-// Waits, handling events, until the condition holds or the patience runs
-// out; what the X server and the window manager do takes its own time.
+// What the X server and the window manager do takes its own time.
 bool waitFor(const std::function<bool()>& condition)
 {
-    QDeadlineTimer deadline(patienceMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        if (QCoreApplication::instance())
-            QTest::qWait(20);
-        else
-            QThread::msleep(20); // the display is started before the application
-    }
-    return true;
+    return eventually(condition, patienceMs);
 }
 
 using WarningOnDisplay = EntryFixture;

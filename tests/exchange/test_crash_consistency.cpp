@@ -33,26 +33,6 @@ QString writeFile(const QString& path, const QByteArray& bytes)
     return path;
 }
 
-QList<QVariantList> rows(const Database& db, const QString& sql)
-{
-    QSqlQuery q(db.connection());
-    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-    QList<QVariantList> all;
-    while (q.next()) {
-        QVariantList row;
-        for (int i = 0; i < q.record().count(); ++i)
-            row << q.value(i);
-        all << row;
-    }
-    return all;
-}
-
-QVariant scalar(const Database& db, const QString& sql)
-{
-    const QList<QVariantList> all = rows(db, sql);
-    return all.isEmpty() ? QVariant() : all[0][0];
-}
-
 // The reference tables as counts and a sum over the athletes' numbers, so
 // that a part of an import is told from the whole of it.
 struct Reference {
@@ -66,11 +46,11 @@ struct Reference {
 
 Reference referenceOf(const Database& db)
 {
-    return {scalar(db, QStringLiteral("select count(*) from athletes")).toLongLong(),
-            scalar(db, QStringLiteral("select coalesce(sum(number), 0) from athletes")).toLongLong(),
-            scalar(db, QStringLiteral("select count(*) from record")).toLongLong(),
-            scalar(db, QStringLiteral("select count(*) from pb")).toLongLong(),
-            scalar(db, QStringLiteral("select count(*) from event")).toLongLong()};
+    return {sqlprobe::count(db.connection(), QStringLiteral("athletes")),
+            sqlprobe::scalar(db.connection(), QStringLiteral("select coalesce(sum(number), 0) from athletes")).toLongLong(),
+            sqlprobe::count(db.connection(), QStringLiteral("record")),
+            sqlprobe::count(db.connection(), QStringLiteral("pb")),
+            sqlprobe::count(db.connection(), QStringLiteral("event"))};
 }
 
 const Reference noMeet{};
@@ -206,7 +186,7 @@ struct Reported {
 void checkAfterKill(const QString& folder, Reported& reported, const QString& journalFile)
 {
     Database db(folder, QStringLiteral("next start"));
-    EXPECT_EQ(scalar(db, QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(sqlprobe::scalar(db.connection(), QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
 
     const Reference reference = referenceOf(db);
     const bool inBigImport = reported.nextStep == CrashMeet::importStep && reported.importBegun;
@@ -219,13 +199,13 @@ void checkAfterKill(const QString& folder, Reported& reported, const QString& jo
 
     // Every race whole, as its text says, and none from before an import.
     QMap<qint32, int> numberOf;
-    for (const QVariantList& race : rows(db, QStringLiteral("select race_id_pk, number from races")))
+    for (const QVariantList& race : sqlprobe::rows(db.connection(), QStringLiteral("select race_id_pk, number from races")))
         numberOf[race[0].toInt()] = race[1].toInt();
     for (auto [key, number] : numberOf.asKeyValueRange()) {
         QStringList places;
         const QString sql =
             QStringLiteral("select place, value, lane from result where race_id_pk = %1 order by place");
-        for (const QVariantList& r : rows(db, sql.arg(key)))
+        for (const QVariantList& r : sqlprobe::rows(db.connection(), sql.arg(key)))
             places << r[0].toString() + QLatin1Char('/') + QString::number(r[1].toDouble(), 'f', 2) + QLatin1Char('/')
                     + r[2].toString();
         QStringList said;
@@ -237,14 +217,14 @@ void checkAfterKill(const QString& folder, Reported& reported, const QString& jo
             EXPECT_GE(number, CrashMeet::raceNumberOf(CrashMeet::importStep + 1)) << "a race outlived the import";
         }
     }
-    EXPECT_EQ(scalar(db, QStringLiteral("select count(*) from result where race_id_pk not in "
+    EXPECT_EQ(sqlprobe::scalar(db.connection(), QStringLiteral("select count(*) from result where race_id_pk not in "
                                         "(select race_id_pk from races)")).toInt(), 0)
         << "places without their race";
 
     for (const StoredRace& race : reported.races)
         EXPECT_EQ(numberOf.value(race.key, -1), race.number) << "race " << race.number << " was reported stored";
     for (const Scan& scan : reported.scans)
-        EXPECT_EQ(scalar(db, QStringLiteral("select athlete_number from result where race_id_pk = %1 and place = '%2'")
+        EXPECT_EQ(sqlprobe::scalar(db.connection(), QStringLiteral("select athlete_number from result where race_id_pk = %1 and place = '%2'")
                                  .arg(scan.key)
                                  .arg(QString::fromLatin1(scan.place)))
                       .toInt(),
@@ -422,8 +402,7 @@ TEST(CrashConsistency, CopyCutShortIsNeverTakenForABackup)
     ASSERT_TRUE(dir.isValid());
     {
         Database db(dir.path(), QStringLiteral("filling"));
-        QSqlQuery q(db.connection());
-        ASSERT_TRUE(q.exec(QStringLiteral(
+        ASSERT_NO_FATAL_FAILURE(sqlprobe::exec(db.connection(), QStringLiteral(
             "with recursive n(x) as (select 1 union all select x + 1 from n where x < 30000) insert into athletes "
             "(number, firstname, surname, age, team, gender) select x, 'First' || x, 'Surname' || x, 11, 'Team', "
             "'F' from n")));
@@ -450,9 +429,7 @@ TEST(CrashConsistency, CopyCutShortIsNeverTakenForABackup)
         QSqlDatabase restored = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("restored"));
         restored.setDatabaseName(copy);
         ASSERT_TRUE(restored.open());
-        QSqlQuery q(restored);
-        EXPECT_TRUE(q.exec(QStringLiteral("select count(*) from athletes")) && q.next());
-        EXPECT_EQ(q.value(0).toInt(), 30000);
+        EXPECT_EQ(sqlprobe::count(restored, QStringLiteral("athletes")), 30000);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("restored"));
 }

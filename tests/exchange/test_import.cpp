@@ -223,7 +223,7 @@ TEST_F(TrackDataImport, ApostrophesAndLongLinesArriveWhole)
     // blanks (cut from the field they follow) are still read.
     import("A,7,Siobhan,O'Brien" + QByteArray(1500, ' ') + ",12,O'Connor,F\nP,7,100M,14.02\nE,Kids' 60M\n");
     EXPECT_EQ(athletes(), QList<QVariantList>{athleteRow(7, "Siobhan", "O'Brien", 12, "O'Connor", "F")});
-    EXPECT_EQ(scalar("select count(*) from event where event = 'Kids'' 60M'").toInt(), 1);
+    EXPECT_EQ(count("event where event = 'Kids'' 60M'"), 1);
     EXPECT_EQ(count("pb"), 1);
 }
 
@@ -278,10 +278,8 @@ TEST_F(TrackDataImport, DatabaseIsCopiedBesideItselfBeforeItIsEmptied)
     QTemporaryDir restored;
     ASSERT_TRUE(QFile::copy(copies[0], restored.filePath(QStringLiteral("VEXO_ACC.db"))));
     Database old(restored.path(), QStringLiteral("restored"));
-    QSqlQuery q(old.connection());
-    ASSERT_TRUE(q.exec(QStringLiteral("select number from athletes")) && q.next());
-    EXPECT_EQ(q.value(0).toInt(), 900);
-    EXPECT_FALSE(q.next());
+    EXPECT_EQ(sqlprobe::rows(old.connection(), QStringLiteral("select number from athletes")),
+              (QList<QVariantList>{{900}}));
 }
 
 TEST_F(TrackDataImport, OnlyTheNewestCopiesAreKept)
@@ -435,18 +433,18 @@ TEST_F(TrackDataImport, OnAServerTheCopyIsASchemaOfTheSixTablesAndTheNewestFiveA
         made << DatabaseBackup::create(*query, start.addSecs(i * 60));
     made << DatabaseBackup::create(*query, start.addSecs(5 * 60));
     EXPECT_EQ(made.last(), QStringLiteral("VEXO_ACC-backup-20261209-104000-2"));
-    EXPECT_EQ(scalar("select count(*) from pg_namespace where nspname like 'VEXO_ACC-backup-%'").toInt(), 5);
-    EXPECT_EQ(scalar("select count(*) from pg_namespace where nspname = 'VEXO_ACC-backup-20261209-103600'").toInt(), 0);
+    EXPECT_EQ(count("pg_namespace where nspname like 'VEXO_ACC-backup-%'"), 5);
+    EXPECT_EQ(count("pg_namespace where nspname = 'VEXO_ACC-backup-20261209-103600'"), 0);
 
     // The copy holds the meet as it was; the import then empties the tables.
     import("A,1,Ann,Lee,12,Blue,F\n");
-    EXPECT_EQ(scalar("select count(*) from \"VEXO_ACC-backup-20261209-104000-2\".athletes where number = 900").toInt(), 1);
-    EXPECT_EQ(scalar("select count(*) from athletes where number = 900").toInt(), 0);
+    EXPECT_EQ(count("\"VEXO_ACC-backup-20261209-104000-2\".athletes where number = 900"), 1);
+    EXPECT_EQ(count("athletes where number = 900"), 0);
 
     // Restored as the help says, the meet is back as it was.
     exec("TRUNCATE athletes, races, result, record, event, pb");
     for (const char* table : {"athletes", "races", "result", "record", "event", "pb"})
         exec(QByteArray("INSERT INTO ") + table + " SELECT * FROM \"VEXO_ACC-backup-20261209-104000-2\"." + table);
     EXPECT_EQ(raceDataRows(), 5);
-    EXPECT_EQ(scalar("select count(*) from athletes where number = 900").toInt(), 1);
+    EXPECT_EQ(count("athletes where number = 900"), 1);
 }

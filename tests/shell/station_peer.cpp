@@ -22,13 +22,14 @@
 #include "entry/Racedetailsdialog.h"
 #include "shell/DataGrid.h"
 #include "shell/StartUp.h"
+#include "support/Eventually.h"
+#include "support/Program.h"
 #include "store/DataSet.h"
 #include "store/Database.h"
 #include "store/Exception.h"
 #include "store/Race.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QSqlQuery>
 #include <QTest>
@@ -43,11 +44,10 @@ class Station {
 public:
     Station(const QString& databaseFolder, const QString& settingsFolder)
     {
-        windows = createProgramWindows(
-            {databaseFolder, settingsFolder + QStringLiteral("/VEXO_BARCODE.ini"), settingsFolder});
+        // The station's own timers run, as they do at a meet.
+        windows = showProgram({databaseFolder, settingsFolder + QStringLiteral("/VEXO_BARCODE.ini"), settingsFolder},
+                              ProgramClock::Real);
         main = windows->mainForm;
-        main->show();
-        QTest::qWait(50); // start-up's first show
     }
 
     QString answer(const QStringList& words)
@@ -79,10 +79,7 @@ private:
     QString racesShown(int wanted)
     {
         // The station's own timers run meanwhile, as they do at a meet.
-        QElapsedTimer waited;
-        waited.start();
-        while (main->RaceTable().RecordCount() < wanted && waited.elapsed() < 2000)
-            QTest::qWait(20);
+        eventually([&] { return main->RaceTable().RecordCount() >= wanted; }, 2000);
         return QString::number(main->RaceTable().RecordCount());
     }
 
@@ -131,24 +128,22 @@ private:
     QString storeCode(const QString& event, const QString& code)
     {
         DataSet& events = main->EventTable();
-        QElapsedTimer waited;
-        waited.start();
-        for (;;) {
-            for (int row = 0; row < events.RecordCount(); ++row)
-                if (events.value(row, events.fieldIndex("event")).toString() == event) {
-                    events.moveTo(row);
-                    try {
-                        events.setFieldValue("tg_event", code);
-                        events.CheckBrowseMode();
-                    } catch (const Exception& e) {
-                        return e.message();
-                    }
-                    return QStringLiteral("stored");
-                }
-            if (waited.elapsed() > 2000)
-                return QStringLiteral("no event %1").arg(event);
-            QTest::qWait(20);
+        auto row = [&] {
+            for (int r = 0; r < events.RecordCount(); ++r)
+                if (events.value(r, events.fieldIndex("event")).toString() == event)
+                    return r;
+            return -1;
+        };
+        if (!eventually([&] { return row() >= 0; }, 2000))
+            return QStringLiteral("no event %1").arg(event);
+        events.moveTo(row());
+        try {
+            events.setFieldValue("tg_event", code);
+            events.CheckBrowseMode();
+        } catch (const Exception& e) {
+            return e.message();
         }
+        return QStringLiteral("stored");
     }
 
     RecordingUiServices ui;

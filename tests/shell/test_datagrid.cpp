@@ -88,7 +88,7 @@ TEST_F(DataGridTest, EscapeAbandonsTheEditAndAnInsertedRow)
     EXPECT_EQ(grid->model()->rowCount(), 4);
     pressKey(grid.get(), Qt::Key_Escape);
     EXPECT_EQ(grid->model()->rowCount(), 3);
-    EXPECT_EQ(scalar("SELECT count(*) FROM athletes").toInt(), 3);
+    EXPECT_EQ(count("athletes"), 3);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 
@@ -141,10 +141,10 @@ TEST_F(DataGridTest, DeleteAsksFirstAndCancelKeepsTheRow)
     ui.confirmAnswers << false << true;
     pressKey(grid.get(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(ui.confirmations, (QStringList{"Delete record?"}));
-    EXPECT_EQ(scalar("SELECT count(*) FROM athletes").toInt(), 3);
+    EXPECT_EQ(count("athletes"), 3);
 
     grid->deleteCurrentRow();
-    EXPECT_EQ(scalar("SELECT count(*) FROM athletes WHERE number = 102").toInt(), 0);
+    EXPECT_EQ(count("athletes WHERE number = 102"), 0);
     EXPECT_EQ(grid->model()->rowCount(), 2);
 }
 

@@ -205,7 +205,7 @@ TEST_F(FullDiskTest, EveryWriteFailsWithAClearBoxLosesNothingAndWorksAgainOnceTh
     ui.confirmAnswers << true;
     ui.openAnswers << QStringLiteral(VEXO_SAMPLES_DIR "/meet.csv");
     main->btnImport->click();
-    EXPECT_EQ(scalar("SELECT count(*) FROM races").toInt(), 0) << "the import cleared the races";
+    EXPECT_EQ(count("races"), 0) << "the import cleared the races";
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     const QVariantList done = checkpoint().toList();
     ASSERT_EQ(done.size(), 3);

@@ -74,12 +74,6 @@ protected:
         ASSERT_TRUE(main->comPortA->Connected());
     }
 
-    void sql(const QString& statement)
-    {
-        QSqlQuery q(main->database().connection());
-        ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
-    }
-
     Snapshot snapshot()
     {
         Snapshot all;
@@ -132,9 +126,7 @@ protected:
     void receive(const QByteArray& text)
     {
         // Written from a thread of its own: a long text fills the line, and
-        // only the event loop, kept running here, empties it. The loop waits
-        // for events rather than polling, so that a megabyte read in short
-        // pieces takes no longer than the pieces take.
+        // only the event loop, kept running here, empties it.
         const int logged = main->comsMemo->document()->characterCount();
         std::atomic<bool> sent {false};
         std::atomic<bool> written {false};
@@ -142,16 +134,13 @@ protected:
             sent = unitA->send(text);
             written = true;
         });
-        QDeadlineTimer deadline(60000);
-        QTimer wake;
-        wake.start(20);
         // Until the whole text is written: a line refused for its length is
         // logged before its end has arrived.
-        while ((main->comsMemo->document()->characterCount() == logged || !written) && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const bool processed = eventually(
+            [&] { return main->comsMemo->document()->characterCount() != logged && written; }, 60000);
         unit.join();
         ASSERT_TRUE(sent);
-        ASSERT_FALSE(deadline.hasExpired()) << "the text was never processed";
+        ASSERT_TRUE(processed) << "the text was never processed";
     }
 
     // A track data file imported through the main window's button.

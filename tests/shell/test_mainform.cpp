@@ -327,7 +327,7 @@ TEST_F(MainFormTest, AddNewRaceTwiceInOneSecondGivesTwoRacesOfTwelveResults)
     main->btnNewRace->click();
     main->btnNewRace->click();
     EXPECT_EQ(scalar("SELECT count(DISTINCT race_id_pk) FROM races").toInt(), 2);
-    EXPECT_EQ(scalar("SELECT count(*) FROM result").toInt(), 24);
+    EXPECT_EQ(count("result"), 24);
     EXPECT_EQ(main->RaceTable().RecNo(), 1) << "the cursor on the last row";
     EXPECT_EQ(main->RaceTable().FieldByName("number").AsInteger(), 999);
     EXPECT_EQ(main->raceTitle().left(19), "Race 999 - U99  100") << "two blanks for an empty gender";
@@ -339,11 +339,11 @@ TEST_F(MainFormTest, DeleteRaceAsksAndKeepsTheResults)
     main->btnNewRace->click();
     ui.confirmAnswers << false << true;
     main->btnDelete->click();
-    EXPECT_EQ(scalar("SELECT count(*) FROM races").toInt(), 1);
+    EXPECT_EQ(count("races"), 1);
     main->btnDelete->click();
     EXPECT_EQ(ui.confirmations, (QStringList{"Delete record?", "Delete record?"}));
-    EXPECT_EQ(scalar("SELECT count(*) FROM races").toInt(), 0);
-    EXPECT_EQ(scalar("SELECT count(*) FROM result").toInt(), 12);
+    EXPECT_EQ(count("races"), 0);
+    EXPECT_EQ(count("result"), 12);
 }
 
 TEST_F(MainFormTest, NewAthleteTypedInIsStoredAndEscapeAbandonsIt)
@@ -458,20 +458,6 @@ TEST_F(MainFormTest, ClosingTheMainWindowSavesNothing)
 
 namespace {
 
-// Rows of a statement, each as its columns joined by blanks.
-QStringList lines(QSqlDatabase db, const QString& statement)
-{
-    QSqlQuery q(db);
-    EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
-    QStringList out;
-    while (q.next()) {
-        QStringList row;
-        for (int i = 0; i < q.record().count(); ++i)
-            row << (q.isNull(i) ? QStringLiteral("null") : q.value(i).toString());
-        out << row.join(QLatin1Char(' '));
-    }
-    return out;
-}
 
 TEST_F(MainFormTest, SearchAndClearStoreThePendingEditInItsOwnRow)
 {
@@ -488,7 +474,7 @@ TEST_F(MainFormTest, SearchAndClearStoreThePendingEditInItsOwnRow)
     typeKeys(grid, "Amy"); // the first row of all: 101
     pressKey(grid, Qt::Key_Return);
     search(1, "m");
-    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname FROM athletes ORDER BY number"),
+    EXPECT_EQ(lines("SELECT number, firstname FROM athletes ORDER BY number"),
               (QStringList{"20 Zed", "101 Amy", "102 Di", "105 Bob"}));
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
@@ -507,7 +493,7 @@ TEST_F(MainFormTest, AddNewAthleteTwiceStoresBoth)
         pressKey(grid, Qt::Key_Return);
     }
     pressKey(grid, Qt::Key_Down);
-    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname FROM athletes ORDER BY number"),
+    EXPECT_EQ(lines("SELECT number, firstname FROM athletes ORDER BY number"),
               (QStringList{"300 Eve", "301 Eve"}));
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
@@ -531,7 +517,7 @@ TEST_F(MainFormTest, EditPendingAcrossAnImportIsStoredFirstOrStopsTheImport)
     main->btnImport->click();
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     const QStringList imported{"33 Zoe Gold", "101 Ann Blue"};
-    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname, team FROM athletes ORDER BY number"),
+    EXPECT_EQ(lines("SELECT number, firstname, team FROM athletes ORDER BY number"),
               imported)
         << "the edit was stored before the import replaced the athletes";
 
@@ -543,7 +529,7 @@ TEST_F(MainFormTest, EditPendingAcrossAnImportIsStoredFirstOrStopsTheImport)
     main->btnImport->click();
     ASSERT_FALSE(ui.errors.isEmpty());
     EXPECT_TRUE(ui.errors[0].contains("UNIQUE")) << ui.errors[0].toStdString();
-    EXPECT_EQ(lines(main->database().connection(), "SELECT number, firstname, team FROM athletes ORDER BY number"),
+    EXPECT_EQ(lines("SELECT number, firstname, team FROM athletes ORDER BY number"),
               imported);
     EXPECT_EQ(main->AthleteTable().state(), DataSet::State::Edit) << "the edit is kept to be corrected";
 }
@@ -561,7 +547,7 @@ TEST_F(MainFormTest, EmptiedTimerCodeIsStoredNullAndDateTimeIsTypedAsShown)
     pressKey(events, Qt::Key_Backspace);
     pressKey(events, Qt::Key_Return);
     pressKey(events, Qt::Key_Down);
-    EXPECT_EQ(lines(main->database().connection(), "SELECT event, tg_event FROM event ORDER BY event"),
+    EXPECT_EQ(lines("SELECT event, tg_event FROM event ORDER BY event"),
               (QStringList{"100M null", "f null"}));
 
     main->PageControl->setCurrentIndex(0);
@@ -574,7 +560,7 @@ TEST_F(MainFormTest, EmptiedTimerCodeIsStoredNullAndDateTimeIsTypedAsShown)
     typeKeys(races, "2026-12-09 10:45"); // race 2, as it is stored
     pressKey(races, Qt::Key_Return);
     pressKey(races, Qt::Key_Up);
-    EXPECT_EQ(lines(main->database().connection(), "SELECT race_id_pk, datetime FROM races WHERE race_id_pk < 3"),
+    EXPECT_EQ(lines("SELECT race_id_pk, datetime FROM races WHERE race_id_pk < 3"),
               (QStringList{"1 2026-12-09 10:40:00", "2 2026-12-09 10:45:00"}));
     EXPECT_EQ(races->gridModel().data(races->gridModel().index(0, races->columnOf("datetime")), Qt::DisplayRole),
               QVariant(QStringLiteral("09/12/2026 10:40")));
@@ -584,7 +570,7 @@ TEST_F(MainFormTest, EmptiedTimerCodeIsStoredNullAndDateTimeIsTypedAsShown)
     typeKeys(races, "29/03/2026 01:30");
     pressKey(races, Qt::Key_Return);
     pressKey(races, Qt::Key_Down);
-    EXPECT_EQ(lines(main->database().connection(), "SELECT datetime FROM races WHERE race_id_pk = 1"),
+    EXPECT_EQ(lines("SELECT datetime FROM races WHERE race_id_pk = 1"),
               QStringList{"2026-03-29 01:30:00"});
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
@@ -617,7 +603,7 @@ TEST_F(MainFormTest, TextLongerThanItsColumnIsRefusedByImportAndGrid)
     pressKey(grid, Qt::Key_Return);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_EQ(main->AthleteTable().state(), DataSet::State::Browse);
-    EXPECT_EQ(lines(main->database().connection(), "SELECT number, team FROM athletes ORDER BY number"),
+    EXPECT_EQ(lines("SELECT number, team FROM athletes ORDER BY number"),
               (QStringList{"8 Twenty-one character", "9 Red"}));
 }
 

@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QMap>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -97,13 +96,8 @@ protected:
 
     void restart()
     {
-        windows.reset();
-        windows = createProgramWindows(places);
-        main = windows->mainForm;
-        main->show();
-        backToTheMainWindow();
         // As at the first start: no timer unit is plugged in here.
-        main->Timer1->stop();
+        start(Clock::Stopped);
         ui.errors.clear();
     }
 
@@ -114,20 +108,6 @@ protected:
         main->btnExport->click();
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    QStringList rows(const QString& statement)
-    {
-        QSqlQuery q(main->database().connection());
-        EXPECT_TRUE(q.exec(statement)) << statement.toStdString();
-        QStringList out;
-        while (q.next()) {
-            QStringList row;
-            for (int i = 0; i < 4; ++i)
-                row << (q.isNull(i) ? QStringLiteral("null") : q.value(i).toString());
-            out << row.join(QLatin1Char(' '));
-        }
-        return out;
     }
 
     void checkMeet(const char* after)
@@ -141,13 +121,13 @@ protected:
                            .arg(it.key().second)
                            .arg(it->athlete.isNull() ? QStringLiteral("null") : it->athlete.toString())
                            .arg(it->value);
-        EXPECT_EQ(rows("SELECT number, event, NULL, NULL FROM races ORDER BY number"), races)
+        EXPECT_EQ(lines("SELECT number, event, NULL, NULL FROM races ORDER BY number"), races)
             << "every race text stored once and whole, after: " << after;
-        EXPECT_EQ(rows("SELECT races.number, result.place, result.athlete_number, result.value FROM result "
+        EXPECT_EQ(lines("SELECT races.number, result.place, result.athlete_number, result.value FROM result "
                        "JOIN races ON races.race_id_pk = result.race_id_pk ORDER BY races.number, result.place"),
                   results)
             << "every confirmed number where it was confirmed, after: " << after;
-        EXPECT_EQ(scalar("SELECT COUNT(*) FROM result WHERE race_id_pk NOT IN (SELECT race_id_pk FROM races)").toInt(), 0)
+        EXPECT_EQ(count("result WHERE race_id_pk NOT IN (SELECT race_id_pk FROM races)"), 0)
             << "no result without its race, after: " << after;
     }
 
@@ -240,7 +220,7 @@ TEST_F(MeetWorkflow, OfficialsDayFromTheFirstRaceToTheRestart)
              ui.confirmAnswers << true;
              ui.openAnswers << QStringLiteral(VEXO_SAMPLES_DIR "/meet.csv");
              main->btnImport->click();
-             EXPECT_EQ(scalar("SELECT COUNT(*) FROM event WHERE tg_event = 'T4'").toInt(), 1);
+             EXPECT_EQ(count("event WHERE tg_event = 'T4'"), 1);
              raceEvents.clear();
              confirmed.clear();
          }},

@@ -3,35 +3,15 @@
 #include "store/Database.h"
 #include "store/Query.h"
 #include "store/TestEngine.h"
+#include "support/PrintTo.h"
+#include "support/SqlProbes.h"
 
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QVariant>
 
 #include <memory>
-#include <ostream>
-
-// 8-bit texts shown as text in failure messages, not as lists of bytes.
-inline void PrintTo(const QByteArray& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
-inline void PrintTo(const QVariant& value, std::ostream* out)
-{
-    if (value.isNull())
-        *out << "null";
-    else
-        *out << value.typeName() << ' ' << value.toString().toStdString();
-}
 
 // A fresh data store for each test: a new SQLite file in a temporary folder,
 // or an empty database on the test server (TestEngine.h). The folder is
@@ -64,39 +44,11 @@ protected:
         db.reset();
     }
 
-    // The first column of the first row of a SELECT.
-    QVariant scalar(const QByteArray& sql)
-    {
-        QSqlQuery raw(db->connection());
-        raw.exec(QString::fromUtf8(sql));
-        raw.next();
-        return raw.value(0);
-    }
-
-    // Every row of a SELECT, each as its column values, read past the query
-    // object so that what the engine holds is seen as it is.
-    QList<QVariantList> rows(const QByteArray& sql)
-    {
-        QSqlQuery raw(db->connection());
-        EXPECT_TRUE(raw.exec(QString::fromUtf8(sql))) << sql.constData();
-        QList<QVariantList> all;
-        while (raw.next()) {
-            QVariantList row;
-            for (int i = 0; i < raw.record().count(); ++i)
-                row << raw.value(i);
-            all << row;
-        }
-        return all;
-    }
-
-    int count(const QByteArray& table) { return scalar("select count(*) from " + table).toInt(); }
-
-    // A statement run past the query object, to set up a case.
-    void exec(const QByteArray& sql)
-    {
-        QSqlQuery raw(db->connection());
-        ASSERT_TRUE(raw.exec(QString::fromUtf8(sql))) << sql.constData();
-    }
+    // What the engine holds, read (or set up) past the query object.
+    QVariant scalar(const QByteArray& sql) { return sqlprobe::scalar(db->connection(), QString::fromUtf8(sql)); }
+    QList<QVariantList> rows(const QByteArray& sql) { return sqlprobe::rows(db->connection(), QString::fromUtf8(sql)); }
+    int count(const QByteArray& from) { return sqlprobe::count(db->connection(), QString::fromUtf8(from)); }
+    void exec(const QByteArray& sql) { sqlprobe::exec(db->connection(), QString::fromUtf8(sql)); }
 
     QTemporaryDir dir;
     DatabaseSettings settings; // the engine's: another station opens the same tables with them

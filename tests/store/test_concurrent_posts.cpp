@@ -31,11 +31,7 @@ protected:
         StoreFixture::TearDown();
     }
 
-    void atOther(const QString& statement)
-    {
-        QSqlQuery q(other->connection());
-        ASSERT_TRUE(q.exec(statement)) << statement.toStdString() << q.lastError().text().toStdString();
-    }
+    void atOther(const QString& statement) { sqlprobe::exec(other->connection(), statement); }
 
     static QString failureOf(const std::function<void()>& post)
     {
@@ -147,9 +143,9 @@ TEST_F(TwoConnections, ConnectionEndedOnTheServerIsOpenedAgainAndEveryStatementF
     ASSERT_EQ(races.RecordCount(), 1);
     ASSERT_EQ(races.FieldByName("race_id_pk").AsInteger(), 40) << "its fetch prepared";
     ChangeWatch watch(*db);
-    QSqlQuery backend(db->connection());
-    ASSERT_TRUE(backend.exec(QStringLiteral("SELECT pg_backend_pid()")) && backend.next());
-    atOther(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend.value(0).toInt()));
+    const int backend = scalar("SELECT pg_backend_pid()").toInt();
+    ASSERT_NE(backend, 0);
+    atOther(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend));
 
     query->setSQL("INSERT INTO races (race_id_pk, completed) VALUES (41, 0)");
     const QString failure = failureOf([&] { query->ExecSQL(); });
@@ -199,7 +195,7 @@ TEST_F(TwoConnections, LockHeldTooLongElsewhereRefusesTheStoreWithin5SecondsAndI
     EXPECT_LT(waited.elapsed(), 8000);
     ASSERT_TRUE(locker.commit());
     EXPECT_TRUE(link.retry());
-    EXPECT_EQ(scalar("SELECT COUNT(*) FROM races").toInt(), 1) << "race 42 alone";
+    EXPECT_EQ(count("races"), 1) << "race 42 alone";
 }
 
 } // namespace

@@ -10,11 +10,7 @@ namespace {
 
 class DataSetTest : public StoreFixture {
 protected:
-    void sql(const QString& statement)
-    {
-        QSqlQuery q(db->connection());
-        ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
-    }
+    void sql(const QString& statement) { sqlprobe::exec(db->connection(), statement); }
 
     void addAthletes()
     {
@@ -288,7 +284,7 @@ TEST_F(DataSetTest, InsertPostsANewRowAndAnUntouchedInsertIsAbandoned)
     athletes.moveTo(4);
     EXPECT_EQ(athletes.RecordCount(), 6);
     EXPECT_EQ(athletes.FieldByName("number").AsInteger(), 103) << "the target row, not the one after it";
-    EXPECT_EQ(scalar("SELECT count(*) FROM athletes").toInt(), 6);
+    EXPECT_EQ(count("athletes"), 6);
 
     athletes.Append();
     EXPECT_EQ(athletes.RecNo(), 6);
@@ -323,7 +319,7 @@ TEST_F(DataSetTest, DeleteRemovesTheCurrentRowAndRefreshKeepsTheCurrentRow)
     athletes.Open();
     athletes.moveTo(1); // 102
     athletes.Delete();
-    EXPECT_EQ(scalar("SELECT count(*) FROM athletes WHERE number = 102").toInt(), 0);
+    EXPECT_EQ(count("athletes WHERE number = 102"), 0);
     EXPECT_EQ(athletes.FieldByName("number").AsInteger(), 103);
     athletes.Last();
     athletes.Delete();

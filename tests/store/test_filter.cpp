@@ -36,12 +36,6 @@ protected:
              " (4, 13, '2024-05-02 08:00:00', '200m', 0, 16, 'F')");
     }
 
-    void exec(const char* sql)
-    {
-        QSqlQuery q(db->connection());
-        ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << q.lastError().text().toStdString();
-    }
-
     // The keys of the rows of a table that satisfy the expression, in order.
     QList<qlonglong> matching(const QString& expression, bool caseInsensitive = false,
                               const QByteArray& table = "athletes")
@@ -333,7 +327,7 @@ TEST_F(FilterTest, TypedTextNeverBecomesSql)
             EXPECT_TRUE(e.message().contains(QStringLiteral("unknown field"))) << e.message().toStdString();
         }
     }
-    EXPECT_EQ(scalar("SELECT count(*) FROM athletes").toInt(), 10);
+    EXPECT_EQ(count("athletes"), 10);
 }
 
 } // namespace

@@ -543,7 +543,7 @@ TEST_F(RaceRecords, NewRaceNeverTakesTheKeyOfPlacesLeftBehind)
     EXPECT_EQ(rows("select place, value, lane, athlete_number is null from result where race_id_pk = "
                    + QByteArray::number(fresh)),
               (QList<QVariantList>{{QStringLiteral("1"), 25.01, QStringLiteral("B03"), 1}}));
-    EXPECT_EQ(scalar("select count(*) from result where race_id_pk = " + QByteArray::number(deleted)).toInt(), 2);
+    EXPECT_EQ(count("result where race_id_pk = " + QByteArray::number(deleted)), 2);
 }
 
 TEST_F(RaceRecords, RaceTextIsStoredWholeOrUpToTheFailingPlace)
@@ -560,5 +560,5 @@ TEST_F(RaceRecords, RaceTextIsStoredWholeOrUpToTheFailingPlace)
         EXPECT_STREQ(e.what(), "'3..4' is not a valid floating point value");
     }
     EXPECT_EQ(count("races"), 2);
-    EXPECT_EQ(scalar("select count(*) from result where race_id_pk <> " + QByteArray::number(fixedKey)).toInt(), 2);
+    EXPECT_EQ(count("result where race_id_pk <> " + QByteArray::number(fixedKey)), 2);
 }

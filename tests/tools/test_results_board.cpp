@@ -7,9 +7,9 @@
 #include "results-board/ResultsBoard.h"
 
 #include "store/StoreFixture.h"
+#include "support/Eventually.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -265,11 +265,10 @@ TEST_F(ResultsBoardTest, ASlowClientHoldsUpNobody)
         socket.connectToHost(QHostAddress::LocalHost, server.port());
         socket.write(request);
         QByteArray answer;
-        QDeadlineTimer deadline(10000);
-        while (!answer.contains(until) && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        eventually([&] {
             answer += socket.readAll();
-        }
+            return answer.contains(until);
+        });
         return answer;
     };
     QTcpSocket slow;

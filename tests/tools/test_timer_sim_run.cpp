@@ -3,16 +3,16 @@
 
 #include "timer-sim/RaceFile.h"
 #include "timer-sim/RaceTexts.h"
+#include "support/Eventually.h"
+#include "support/PtyLine.h"
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -40,13 +40,9 @@ public:
 
     bool waitForOutput(const QByteArray& piece)
     {
-        QDeadlineTimer deadline(bound);
-        while (!output().contains(piece)) {
-            if (deadline.hasExpired() || (m_process.state() == QProcess::NotRunning && !m_process.bytesAvailable()))
-                return false;
-            m_process.waitForReadyRead(50);
-        }
-        return true;
+        return eventually(
+            [&] { return output().contains(piece) || m_process.state() == QProcess::NotRunning; }, bound)
+            && output().contains(piece);
     }
 
     const QByteArray& output()
@@ -113,21 +109,15 @@ private:
 QByteArray readText(int fd, qsizetype size)
 {
     QByteArray text;
-    QDeadlineTimer deadline(bound);
-    while (text.size() < size && !deadline.hasExpired()) {
-        pollfd p {fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
+    auto readWhatIsThere = [&] {
         char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        text.append(buffer, n);
-    }
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-        text.append(buffer, n);
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, n);
+        return n == 0 || (n < 0 && errno != EAGAIN); // the line is gone
+    };
+    eventually([&] { return readWhatIsThere() || text.size() >= size; }, bound);
+    readWhatIsThere();
     return text;
 }
 
@@ -278,10 +268,10 @@ TEST(TimerSimRun, ClearsTheExclusiveModeOfAnApplicationThatDied)
 
 TEST(TimerSimRun, DeviceModeSendsAndEnds)
 {
-    int master = -1;
-    int slave = -1;
-    char name[128] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    PtyLine line;
+    ASSERT_TRUE(line.valid());
+    const int master = line.master();
+    const QByteArray name = line.slavePath();
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 
     Simulator sim(QStringList{"--device", QString::fromLatin1(name), "--baud", "115200", "--race-number", "21"}
@@ -290,8 +280,6 @@ TEST(TimerSimRun, DeviceModeSendsAndEnds)
     EXPECT_TRUE(sim.output().startsWith("Timer unit simulator on " + QByteArray(name) + " at 115200 baud\n"));
     const QByteArray expected = singleLineRaceText(fixedRace(21));
     EXPECT_EQ(readText(master, expected.size()), expected);
-    ::close(slave);
-    ::close(master);
 }
 
 TEST(TimerSimRun, FailuresAreToldAndEndTheRun)

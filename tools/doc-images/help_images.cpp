@@ -1,10 +1,10 @@
 // Draws the pictures that go with the help: the drawing of what the nine
 // label sheet settings measure (help/images/label-settings.png) and a
 // screenshot of the help window (docs/images/help-window.png).
-//   xvfb-run vexo_help_images <source folder>
+//   xvfb-run help-images <source folder>   (or tools/doc-images/make-images.sh)
 // With a page name and a file name it only takes a picture of that page in
 // the help window, to look the pages over:
-//   xvfb-run vexo_help_images <source folder> barcodes.htm /tmp/barcodes.png
+//   xvfb-run help-images <source folder> barcodes.htm /tmp/barcodes.png
 
 #include "barcode/Barcode.h"
 #include "barcode/LabelSheet.h"

@@ -2,7 +2,7 @@
 // (docs/images/race-details.png): a race added from the template, its first
 // six times typed in by hand, and six bibs scanned, so that a record, two
 // personal bests and plain entered numbers show in their colours.
-//   QT_QPA_PLATFORM=offscreen vexo_race_details_image <source folder>
+//   QT_QPA_PLATFORM=offscreen race-details-image <source folder>   (or tools/doc-images/make-images.sh)
 
 #include "shell/GridTyping.h"
 #include "shell/RecordingUiServices.h"
@@ -66,11 +66,21 @@ int main(int argc, char** argv)
     DataGrid* grid = form.resultDBGrid;
     const QStringList times{"12.31", "12.58", "12.90", "13.12", "13.40", "13.77"};
     for (const QString& time : times) {
+        // A time is corrected by hand in the cell's editor (F2), so that a
+        // stray scan in the column cannot change it.
         grid->setSelectedField("value");
+        pressKey(grid, Qt::Key_F2);
         scan(grid, time);
         QTest::keyClick(grid, Qt::Key_Down);
     }
-    form.resultTable().First();
+    // A picture of times that did not take would pass for the real one.
+    DataSet& results = form.resultTable();
+    for (int row = 0; row < times.size(); ++row)
+        if (results.value(row, results.fieldIndex("value")).toDouble() != times[row].toDouble()) {
+            std::fprintf(stderr, "the time %s was not taken in place %d\n", qPrintable(times[row]), row + 1);
+            return 1;
+        }
+    results.First();
     grid->setSelectedField("athlete_number");
     for (const char* bib : {"1204", "1187", "1233", "1150", "1262", "1175"})
         scan(grid, QString::fromLatin1(bib));

@@ -52,7 +52,6 @@ protected:
 
     // The first column of the first row, as a number.
     int number(const QString& statement) { return scalar(statement).toInt(); }
-    int rows(const QString& statement) { return number(statement); } // the reception tests' name for number()
     int races() { return count("races"); }
     int results() { return count("result"); }
 

@@ -2,7 +2,10 @@
 // thread, with what; the receive queue's own events; and Close against an
 // event thread that waits for a synchronous call.
 
-#include "PtyLine.h"
+#include "support/Eventually.h"
+#include "support/PtyLine.h"
+
+#include <QTest>
 
 #include "link/CPort.h"
 #include "link/ComError.h"
@@ -88,7 +91,7 @@ TEST_P(SyncMethods, ReceivedCharactersReachOnRxChar)
     ASSERT_TRUE(rx.line.valid());
     rx.port.Open();
     ASSERT_TRUE(rx.line.send("0123456789"));
-    ASSERT_TRUE(waitFor([&] { return rx.size() >= 10; }));
+    ASSERT_TRUE(eventually([&] { return rx.size() >= 10; }));
     EXPECT_EQ(rx.received, "0123456789");
     EXPECT_GE(rx.calls, 1);
     EXPECT_EQ(rx.onMainThread, GetParam() != smNone);
@@ -109,7 +112,7 @@ TEST_P(SyncMethods, CloseFromInsideAHandlerReturns)
     });
     rx.port.Open();
     ASSERT_TRUE(rx.line.send("x"));
-    ASSERT_TRUE(waitFor([&] { return closed.load(); }));
+    ASSERT_TRUE(eventually([&] { return closed.load(); }));
     EXPECT_FALSE(rx.port.Connected());
     // The port is usable again at once, and nothing more came from the old thread.
     EXPECT_NO_THROW(rx.port.Open());
@@ -156,7 +159,7 @@ TEST(ComEvents, OnlyTheWatchedEventsAreDelivered)
     port.Open();
     // Event characters and a queue past 80 % would each raise an event if watched.
     ASSERT_TRUE(line.send("line one\nline two\n"));
-    ASSERT_TRUE(waitFor([&] { return received.size() >= 18; }));
+    ASSERT_TRUE(eventually([&] { return received.size() >= 18; }));
     EXPECT_EQ(received, "line one\nline two\n");
     EXPECT_GE(port.rxChars, 1);
     EXPECT_EQ(port.others, 0);
@@ -179,7 +182,7 @@ TEST(ComEvents, QueueEventsAndNullDiscarding)
     port.Open();
 
     ASSERT_TRUE(line.send(QByteArray("ab\0c#", 5)));
-    ASSERT_TRUE(waitFor([&] { return flags == 1; }));
+    ASSERT_TRUE(eventually([&] { return flags == 1; }));
     QByteArray got;
     EXPECT_EQ(port.ReadStr(got, 10), 4);
     EXPECT_EQ(got, "abc#");
@@ -191,9 +194,9 @@ TEST(ComEvents, QueueEventsAndNullDiscarding)
     for (int i = 0; i < 300; ++i)
         burst += static_cast<char>('A' + i % 26);
     ASSERT_TRUE(line.send(burst.left(85)));
-    ASSERT_TRUE(waitFor([&] { return full == 1; }));
+    ASSERT_TRUE(eventually([&] { return full == 1; }));
     ASSERT_TRUE(line.send(burst.mid(85)));
-    ASSERT_TRUE(waitFor([&] { return port.InputCount() >= 300; }));
+    ASSERT_TRUE(eventually([&] { return port.InputCount() >= 300; }));
     EXPECT_EQ(readWaiting(port, 300), burst);
     EXPECT_EQ(full, 1);
     EXPECT_EQ(port.LastErrors(), TComErrors {});
@@ -211,10 +214,10 @@ TEST(ComEvents, AThrowingHandlerDoesNotEndDelivery)
     });
     rx.port.Open();
     ASSERT_TRUE(rx.line.send("first"));
-    ASSERT_TRUE(waitFor([&] { return !reported.messages.isEmpty(); }));
+    ASSERT_TRUE(eventually([&] { return !reported.messages.isEmpty(); }));
     EXPECT_EQ(reported.messages, QStringList {QStringLiteral("Failed to Read race data correctly")});
     ASSERT_TRUE(rx.line.send("second"));
-    ASSERT_TRUE(waitFor([&] { return rx.received.endsWith("second"); }));
+    ASSERT_TRUE(eventually([&] { return rx.received.endsWith("second"); }));
     EXPECT_EQ(rx.received, "firstsecond");
     EXPECT_EQ(reported.messages.size(), 1);
 }
@@ -256,7 +259,7 @@ TEST(ComEvents, CloseDuringABurstReturns)
     });
     for (int round = 0; round < 5; ++round) {
         const qsizetype before = rx.size();
-        ASSERT_TRUE(waitFor([&] { return rx.size() > before + 1000; }));
+        ASSERT_TRUE(eventually([&] { return rx.size() > before + 1000; }));
         rx.port.Close();
         EXPECT_FALSE(rx.port.Connected());
         rx.port.Open();
@@ -274,7 +277,7 @@ TEST(ComEvents, AMegabyteArrivesCompleteAndInOrder)
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>((i * 7 + i / 251) % 256);
     std::thread writer([&] { rx.line.send(data); });
-    const bool complete = waitFor([&] { return rx.size() >= data.size(); }, 120000);
+    const bool complete = eventually([&] { return rx.size() >= data.size(); }, 120000);
     writer.join();
     ASSERT_TRUE(complete) << rx.size() << " bytes of " << data.size();
     EXPECT_TRUE(rx.received == data);
@@ -292,9 +295,9 @@ TEST(ComEvents, BytesQueuedBeforeAnUnplugReachTheReaderBeforeTheFailure)
     while (!rx.port.EventThread()->WaitingForOwner() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_TRUE(rx.port.EventThread()->WaitingForOwner());
-    rx.line.closeMaster();
+    rx.line.unplug();
 
-    ASSERT_TRUE(waitFor([&] { return rx.calls > 0 || !reported.messages.isEmpty(); }));
+    ASSERT_TRUE(eventually([&] { return rx.calls > 0 || !reported.messages.isEmpty(); }));
     EXPECT_EQ(rx.received, "12.34,B1\r\n");
     EXPECT_TRUE(reported.messages.isEmpty()) << reported.messages.join('\n').toStdString();
     // The failure shows at the next question put to the device.

@@ -1,6 +1,9 @@
 // Opening, configuring and querying a port over pseudo-terminals.
 
-#include "PtyLine.h"
+#include "support/Eventually.h"
+#include "support/PtyLine.h"
+
+#include <QTest>
 
 #include "link/CPort.h"
 #include "link/ComError.h"
@@ -305,7 +308,7 @@ TEST(ComPort, ModemSignalsOfALiveAndAHungUpLine)
     EXPECT_EQ(port.LastErrors(), TComErrors {});
     EXPECT_EQ(port.InputCount(), 0);
 
-    line.closeMaster();
+    line.unplug();
     const auto failure = comFailure([&] { port.ModemSignals(); });
     EXPECT_EQ(failure.first, 11);
     EXPECT_EQ(failure.second, EIO);

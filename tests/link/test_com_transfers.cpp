@@ -1,6 +1,9 @@
 // Reads and writes over pseudo-terminals, with the timeouts' meaning.
 
-#include "PtyLine.h"
+#include "support/Eventually.h"
+#include "support/PtyLine.h"
+
+#include <QTest>
 
 #include "link/CPort.h"
 #include "link/ComError.h"
@@ -95,7 +98,7 @@ TEST(ComTransfers, ReadStrNeverPassesItsBuffer)
     for (int i = 0; i < 600; ++i)
         sent += static_cast<char>('0' + i % 10);
     ASSERT_TRUE(p.line.send(sent));
-    ASSERT_TRUE(waitFor([&] { return p.port.InputCount() >= 600; }));
+    ASSERT_TRUE(eventually([&] { return p.port.InputCount() >= 600; }));
 
     QByteArray received;
     QByteArray chunk;
@@ -125,7 +128,7 @@ TEST(ComTransfers, WritesReachTheFarEndAndReportTxEmpty)
     EXPECT_EQ(p.port.WriteStr("hello"), 5);
     p.port.TransmitChar('!');
     EXPECT_EQ(readMaster(p.line, 6), "hello!");
-    ASSERT_TRUE(waitFor([&] { return empties >= 1; }));
+    ASSERT_TRUE(eventually([&] { return empties >= 1; }));
 }
 
 TEST(ComTransfers, AWriteThatRunsOutOfTimeReturnsWhatWent)

@@ -73,7 +73,7 @@ protected:
             out << q.value(0).toDouble();
         return out;
     }
-    int racesNumbered(int number) { return rows(QStringLiteral("SELECT COUNT(*) FROM races WHERE number = %1").arg(number)); }
+    int racesNumbered(int number) { return count(QStringLiteral("races WHERE number = %1").arg(number)); }
 
     QByteArray journal() const
     {
@@ -132,7 +132,7 @@ TEST_F(Reception, ChunksThroughThePortBecomeRacesWhenTheirTextIsComplete)
     EXPECT_EQ(logEntries().size(), 1);
     main->rxDataTimer1Timer();
     EXPECT_EQ(logEntries().size(), 2);
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE number = 11 AND mode = 'MULTI' AND age = 12 AND gender = 'F'"), 1);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE number = 11 AND mode = 'MULTI' AND age = 12 AND gender = 'F'"), 1);
     EXPECT_EQ(times(11), (QList<double>{12.34, 12.56}));
     EXPECT_EQ(currentRaceNumber(), 11);
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
@@ -154,8 +154,8 @@ TEST_F(Reception, ChunksThroughThePortBecomeRacesWhenTheirTextIsComplete)
     EXPECT_EQ(times(12), (QList<double>{12.34, 12.56}));
     EXPECT_EQ(times(13), (QList<double>{12.04, 12.35, 12.75, 99999}));
     EXPECT_EQ(times(14), (QList<double>{25.10}));
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE number = 13 AND age = 9 AND gender = 'M' AND event = 'EV03'"), 1);
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE number = 14 AND age = 14 AND heat = 2"), 1);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE number = 13 AND age = 9 AND gender = 'M' AND event = 'EV03'"), 1);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE number = 14 AND age = 14 AND heat = 2"), 1);
     EXPECT_EQ(logEntries().size(), 5);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
@@ -199,7 +199,7 @@ TEST_F(Reception, ARaceStoredInPartIsToldSoAndProcessAgainReplacesIt)
     EXPECT_EQ(results(), 2);
     EXPECT_TRUE(main->rxDataA.pending().isEmpty());
     EXPECT_EQ(currentRaceNumber(), 9);
-    const int key = rows("SELECT race_id_pk FROM races WHERE number = 9");
+    const int key = number("SELECT race_id_pk FROM races WHERE number = 9");
     EXPECT_TRUE(journal().contains("--- stored in part (key " + QByteArray::number(key) + "): " + told + '\n'))
         << journal().constData();
     // Place 1 is scanned meanwhile, and the link goes on receiving.
@@ -223,9 +223,9 @@ TEST_F(Reception, ARaceStoredInPartIsToldSoAndProcessAgainReplacesIt)
     main->btnProcessAgain->click();
     EXPECT_EQ(offered, QString::fromUtf8(text.trimmed()).replace(QStringLiteral("12.3..4"), QStringLiteral("12.84")));
     EXPECT_EQ(racesNumbered(9), 1);
-    EXPECT_EQ(rows("SELECT race_id_pk FROM races WHERE number = 9"), key);
+    EXPECT_EQ(number("SELECT race_id_pk FROM races WHERE number = 9"), key);
     EXPECT_EQ(times(9), (QList<double>{12.34, 12.56, 12.84, 13.00}));
-    EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM result WHERE race_id_pk = %1 AND athlete_number = 101").arg(key)), 1);
+    EXPECT_EQ(number(QStringLiteral("SELECT COUNT(*) FROM result WHERE race_id_pk = %1 AND athlete_number = 101").arg(key)), 1);
     EXPECT_EQ(results(), 7);
     EXPECT_EQ(details->resultTable().RecordCount(), 4);
     EXPECT_EQ(ui.errors.size(), 1) << ui.errors.join('\n').toStdString();
@@ -295,13 +295,13 @@ TEST_F(Reception, ARaceArrivingLeavesAnEditOnTheRacesPageOpenAndShowsOnceItEnds)
     QTest::qWait(5);
     EXPECT_EQ(page.state(), DataSet::State::Edit);
     EXPECT_EQ(page.FieldByName("event").AsString(), "200M");
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE event = '200M'"), 0) << "the edit was posted by the race";
+    EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE event = '200M'"), 0) << "the edit was posted by the race";
     EXPECT_EQ(page.RecordCount(), 1);
 
     page.Post();
     main->watchOtherStations();
     EXPECT_EQ(page.RecordCount(), 2);
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE event = '200M'"), 1);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE event = '200M'"), 1);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 
@@ -391,7 +391,7 @@ TEST_F(Reception, ATextThatIsNotUtf8IsReadAsWindows1252)
     const QByteArray text = "00:00,01/01/00,51,LANE,U12G,100M,Caf\xE9,1,1,12.34,B1,\r\n";
     ASSERT_TRUE(unitA->send(text));
     ASSERT_TRUE(eventually([&] { return races() == 2; }));
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM races WHERE number = 51 AND hf = 'Caf\u00e9'"), 1);
+    EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE number = 51 AND hf = 'Caf\u00e9'"), 1);
     ASSERT_EQ(logEntries().size(), 1);
     EXPECT_TRUE(logEntries()[0].first.contains(QStringLiteral("Caf\u00e9"))) << logEntries()[0].first.toStdString();
     // The journal keeps the byte as it came.
@@ -447,7 +447,7 @@ TEST_F(Reception, TheJournalKeepsEveryTextAsItCameAndWhatBecameOfIt)
     while (it.hasNext())
         lengths << it.next().captured(1).toInt();
     EXPECT_EQ(lengths, (QList<int>{int(good.size()), int(bad.size())})) << written.constData();
-    const qint32 key = rows("SELECT race_id_pk FROM races WHERE number = 61");
+    const qint32 key = number("SELECT race_id_pk FROM races WHERE number = 61");
     EXPECT_TRUE(written.contains(" bytes\n" + good + "--- stored as race 61 (key " + QByteArray::number(key)
                                  + "), 2 places\n"))
         << written.constData();
@@ -550,8 +550,8 @@ TEST_F(Reception, PortsAAndBReceivingAtTheSameTimeNeverMix)
     ASSERT_TRUE(eventually([&] { return races() == 3; }));
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     const QString perRace = "SELECT COUNT(*) FROM result r JOIN races a ON a.race_id_pk = r.race_id_pk WHERE a.number = %1";
-    EXPECT_EQ(rows(perRace.arg(21)), 3);
-    EXPECT_EQ(rows(perRace.arg(22)), 4);
+    EXPECT_EQ(number(perRace.arg(21)), 3);
+    EXPECT_EQ(number(perRace.arg(22)), 4);
     QStringList logged;
     for (const auto& [text, length] : logEntries())
         logged << text;
@@ -592,7 +592,7 @@ TEST_P(Burst, ALongBurstAt115200IsStoredCompletely)
     ASSERT_TRUE(stored) << races();
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_EQ(results(), count * places);
-    EXPECT_EQ(rows("SELECT COUNT(DISTINCT number) FROM races WHERE number > 100"), count);
+    EXPECT_EQ(number("SELECT COUNT(DISTINCT number) FROM races WHERE number > 100"), count);
     EXPECT_EQ(logEntries().size(), count);
     EXPECT_EQ(currentRaceNumber(), 100 + count);
 }

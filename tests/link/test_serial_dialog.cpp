@@ -2,7 +2,10 @@
 // back and in which order, and what the four push buttons change. The
 // modal loop is answered by the test.
 
-#include "PtyLine.h"
+#include "support/Eventually.h"
+#include "support/PtyLine.h"
+
+#include <QTest>
 
 #include "link/CPort.h"
 #include "link/CPortFrm.h"
@@ -114,7 +117,7 @@ TEST_F(SerialDialog, OkOnAnOpenPortReopensOnTheNewNumberAndRate)
 
     // It reads from the new line.
     ASSERT_TRUE(second.send("abc"));
-    ASSERT_TRUE(waitFor([&] { return port.InputCount() == 3; }));
+    ASSERT_TRUE(eventually([&] { return port.InputCount() == 3; }));
 }
 
 TEST_F(SerialDialog, OkOnAClosedPortOnlyStoresTheValues)

@@ -87,9 +87,6 @@ public:
             QFile::remove(m_linkPath);
     }
 
-    // The name the port tests knew unplug() by.
-    void closeMaster() { unplug(); }
-
     // Writes everything, blocking while the slave side is full.
     bool send(const QByteArray& bytes) const
     {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "store/Field.h"
+#include "store/PreparedStatements.h"
+#include "store/SqliteRows.h"
+#include "store/StatementShape.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -14,6 +17,13 @@ class Database;
 // the statement text first. The text is the system's SQL; the dialect turns
 // it into the engine's. Engine failures raise EDatabaseError carrying the
 // engine's message.
+//
+// On SQLite, where the engine is a library in this process, a statement
+// costs mostly its compiling, and the driver's turning of every column of
+// every row into a value: statements without rows are compiled once per
+// shape and run with their values bound, and rows are read straight from
+// the engine. What a statement does and what a failure says stay as they
+// are. A server's statements cost their round trips, and run as written.
 class Query : public FieldSource {
 public:
     explicit Query(Database& database);
@@ -50,8 +60,12 @@ public:
 
 private:
     void exec(bool forRows);
-    // Binds the statement object to the connection opened last.
+    // Runs the statement compiled for its shape; false when it has none.
+    bool execPrepared();
+    // Binds the statement objects to the connection opened last: those of
+    // a connection closed since are dropped.
     void follow();
+    void step();
 
     Database& m_database;
     QSqlQuery m_query;
@@ -65,6 +79,10 @@ private:
         bool dateTime;
     };
     mutable QHash<QByteArray, ColumnOf> m_columnOf;
+    PreparedStatements m_prepared;
+    StatementShape m_shape;
+    // The open SELECT's rows, when read straight from SQLite.
+    SqliteRows m_rows;
     QByteArray m_sql;
     int m_generation = 0;
     bool m_gathering = false;

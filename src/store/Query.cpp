@@ -173,14 +173,19 @@ void Query::Next()
 
 Field Query::FieldByName(const QByteArray& name) const
 {
-    auto known = m_columnOf.constFind(name);
-    if (known == m_columnOf.constEnd()) {
+    const ColumnOf* known = nullptr;
+    for (const ColumnOf& column : m_columnOf)
+        if (column.name == name) {
+            known = &column;
+            break;
+        }
+    if (!known) {
         const int i = m_columns.indexOf(QString::fromUtf8(name));
         if (i < 0)
             throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
         // Date-times are stored as text, so the driver reports them as text;
         // a date-time column is known by its name in the schema.
-        known = m_columnOf.insert(name, {i, Schema::isDateTimeColumn(name)});
+        known = &m_columnOf.emplace_back(ColumnOf{name, i, Schema::isDateTimeColumn(name)});
     }
     const QVariant value = m_eof ? QVariant() : m_rows.isOpen() ? m_rows.value(known->index) : m_query.value(known->index);
     const bool isDateTime = known->dateTime;

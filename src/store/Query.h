@@ -6,9 +6,10 @@
 #include "store/StatementShape.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <vector>
 
 class Database;
 
@@ -73,12 +74,15 @@ private:
     // record copies every value of the row.
     QSqlRecord m_columns;
     // Column index and date-time flag by the names asked for, so that a
-    // walk over many rows looks each name up once.
+    // walk over many rows looks each name up once. A walk asks for a few
+    // names: a short list compared directly costs less than hashing the
+    // name for every field.
     struct ColumnOf {
+        QByteArray name;
         int index;
         bool dateTime;
     };
-    mutable QHash<QByteArray, ColumnOf> m_columnOf;
+    mutable std::vector<ColumnOf> m_columnOf;
     PreparedStatements m_prepared;
     StatementShape m_shape;
     // The open SELECT's rows, when read straight from SQLite.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QSqlDatabase>
+#include <QString>
 
 #include <memory>
 
@@ -39,6 +40,7 @@ public:
     // closed.
     void clear() { m_byShape.clear(); }
     qsizetype size() const { return m_byShape.size(); }
+    bool holds(const QByteArray& shape) const { return m_byShape.contains(shape); }
 
 private:
     struct Compiled {

@@ -187,7 +187,9 @@ Field Query::FieldByName(const QByteArray& name) const
         // a date-time column is known by its name in the schema.
         known = &m_columnOf.emplace_back(ColumnOf{name, i, Schema::isDateTimeColumn(name)});
     }
-    const QVariant value = m_eof ? QVariant() : m_rows.isOpen() ? m_rows.value(known->index) : m_query.value(known->index);
+    QVariant value;
+    if (!m_eof)
+        value = m_rows.isOpen() ? m_rows.value(known->index) : m_query.value(known->index);
     const bool isDateTime = known->dateTime;
     FieldKind kind = isDateTime ? FieldKind::DateTime : FieldKind::Text;
     if (!isDateTime && value.metaType().id() == QMetaType::Double)

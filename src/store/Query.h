@@ -50,6 +50,7 @@ public:
     void Close();
 
     void First();
+    // Throws EDatabaseError when the next row cannot be read.
     void Next();
     bool Eof() const { return m_eof; }
 

@@ -5,6 +5,7 @@
 #include "store/DateTime.h"
 #include "store/Dialect.h"
 #include "store/Exception.h"
+#include "store/PreparedStatements.h"
 #include "store/StatementShape.h"
 
 #include <QFile>
@@ -472,6 +473,23 @@ TEST_F(DatabaseTest, StatementsOfOneShapeStoreEachTheirOwnValues)
     } catch (const EDatabaseError& e) {
         EXPECT_EQ(e.message(), plain.lastError().text());
     }
+}
+
+TEST_F(DatabaseTest, CompiledShapesAreBoundedDroppingTheOneUsedLongestAgo)
+{
+    PreparedStatements prepared;
+    const auto shape = [](int n) { return "select " + QByteArray::number(n); };
+    const auto use = [&](int n) {
+        return prepared.find(db->connection(), shape(n), [&] { return QString::fromUtf8(shape(n)); });
+    };
+    for (int n = 1; n < 70; ++n) {
+        use(n);
+        ASSERT_NE(use(0), nullptr); // in use all along
+    }
+    EXPECT_EQ(prepared.size(), PreparedStatements::capacity);
+    EXPECT_TRUE(prepared.holds(shape(0)));
+    EXPECT_FALSE(prepared.holds(shape(1)));
+    EXPECT_TRUE(prepared.holds(shape(69)));
 }
 
 // Rows read straight from SQLite give the values the driver gives, and a row

@@ -173,26 +173,31 @@ void Query::Next()
 
 Field Query::FieldByName(const QByteArray& name) const
 {
-    const ColumnOf* known = nullptr;
-    for (const ColumnOf& column : m_columnOf)
-        if (column.name == name) {
-            known = &column;
-            break;
-        }
-    if (!known) {
-        const int i = m_columns.indexOf(QString::fromUtf8(name));
-        if (i < 0)
-            throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
-        // Date-times are stored as text, so the driver reports them as text;
-        // a date-time column is known by its name in the schema.
-        known = &m_columnOf.emplace_back(ColumnOf{name, i, Schema::isDateTimeColumn(name)});
-    }
-    QVariant value;
-    if (!m_eof)
-        value = m_rows.isOpen() ? m_rows.value(known->index) : m_query.value(known->index);
-    const bool isDateTime = known->dateTime;
-    FieldKind kind = isDateTime ? FieldKind::DateTime : FieldKind::Text;
-    if (!isDateTime && value.metaType().id() == QMetaType::Double)
+    return FieldAt(FieldPosition(name));
+}
+
+int Query::FieldPosition(const QByteArray& name) const
+{
+    for (std::size_t i = 0; i < m_columnOf.size(); ++i)
+        if (m_columnOf[i].name == name)
+            return int(i);
+    const int i = m_columns.indexOf(QString::fromUtf8(name));
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
+    // Date-times are stored as text, so the driver reports them as text;
+    // a date-time column is known by its name in the schema.
+    m_columnOf.push_back(ColumnOf{name, i, Schema::isDateTimeColumn(name)});
+    return int(m_columnOf.size() - 1);
+}
+
+Field Query::FieldAt(int position) const
+{
+    const ColumnOf& column = m_columnOf.at(std::size_t(position));
+    const QVariant value = m_eof            ? QVariant()
+                           : m_rows.isOpen() ? m_rows.value(column.index)
+                                             : m_query.value(column.index);
+    FieldKind kind = column.dateTime ? FieldKind::DateTime : FieldKind::Text;
+    if (!column.dateTime && value.metaType().id() == QMetaType::Double)
         kind = FieldKind::Float;
-    return Field(name, value, kind);
+    return Field(column.name, value, kind);
 }

@@ -57,6 +57,10 @@ public:
     // A field of the current row, matched by name without regard to case.
     // Throws EDatabaseError when the result has no such column.
     Field FieldByName(const QByteArray& name) const override;
+    // The same, for a walk over many rows: the name is looked up once,
+    // and each row's field is read by the position this gives.
+    int FieldPosition(const QByteArray& name) const;
+    Field FieldAt(int position) const;
 
     Database& database() { return m_database; }
 
@@ -77,7 +81,7 @@ private:
     // Column index and date-time flag by the names asked for, so that a
     // walk over many rows looks each name up once. A walk asks for a few
     // names: a short list compared directly costs less than hashing the
-    // name for every field.
+    // name for every field. FieldPosition gives the place in this list.
     struct ColumnOf {
         QByteArray name;
         int index;

@@ -20,6 +20,8 @@ void Query::follow()
 {
     if (m_generation == m_database.generation())
         return;
+    m_rows.close();
+    m_prepared.clear();
     m_query = QSqlQuery(m_database.connection());
     m_generation = m_database.generation();
 }
@@ -36,16 +38,67 @@ void Query::exec(bool forRows)
     // costs more than the insert it runs.
     follow();
     m_query.finish();
+    m_rows.close();
     m_query.setForwardOnly(true);
     const QString statement = SqlDialect::translate(m_sql);
+    if (forRows && m_database.engine() == SqlEngine::SQLite) {
+        sqlite3* handle = SqliteRows::handleOf(m_database.connection());
+        if (handle && m_rows.prepare(handle, statement)) {
+            m_columns = m_rows.columns();
+            m_open = true;
+            m_row = 0;
+            step();
+            return;
+        }
+        // Not compiled: the driver runs it, and says what is wrong.
+    }
     if (!m_query.exec(statement))
         m_database.raise(m_query.lastError());
     if (forRows) {
         m_columns = m_query.record();
         m_open = true;
         m_row = 0;
-        m_eof = !m_query.next();
+        step();
     }
+}
+
+void Query::step()
+{
+    QSqlError failure;
+    if (m_rows.isOpen()) {
+        m_eof = !m_rows.step(failure);
+    } else {
+        m_eof = !m_query.next();
+        if (m_eof)
+            failure = m_query.lastError();
+    }
+    // A row that cannot be read ends the walk with the engine's message,
+    // not as the last row: an export would otherwise leave results out
+    // and report success.
+    if (failure.isValid()) {
+        Close();
+        m_database.raise(failure);
+    }
+}
+
+bool Query::execPrepared()
+{
+    if (m_database.engine() != SqlEngine::SQLite || !StatementShape::of(m_sql, m_shape))
+        return false;
+    follow();
+    QSqlQuery* statement = m_prepared.find(m_database.connection(), m_shape.text,
+                                           [this] { return SqlDialect::translate(m_shape.text); });
+    if (!statement)
+        return false;
+    for (qsizetype i = 0; i < m_shape.values.size(); ++i)
+        statement->bindValue(int(i), m_shape.values[i]);
+    const bool ran = statement->exec();
+    const QSqlError failure = statement->lastError();
+    // Reset at once, so that no read or write of it stays open on the file.
+    statement->finish();
+    if (!ran)
+        m_database.raise(failure);
+    return true;
 }
 
 void Query::ExecSQL()
@@ -55,6 +108,8 @@ void Query::ExecSQL()
         m_gathered += SqlDialect::translate(m_sql) + QLatin1Char(';');
         return;
     }
+    if (execPrepared())
+        return;
     exec(false);
     m_query.finish();
 }
@@ -92,6 +147,7 @@ void Query::Open()
 void Query::Close()
 {
     m_query.finish();
+    m_rows.close();
     m_columns.clear();
     m_columnOf.clear();
     m_open = false;
@@ -112,24 +168,36 @@ void Query::Next()
     if (!m_open || m_eof)
         return;
     ++m_row;
-    m_eof = !m_query.next();
+    step();
 }
 
 Field Query::FieldByName(const QByteArray& name) const
 {
-    auto known = m_columnOf.constFind(name);
-    if (known == m_columnOf.constEnd()) {
-        const int i = m_columns.indexOf(QString::fromUtf8(name));
-        if (i < 0)
-            throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
-        // Date-times are stored as text, so the driver reports them as text;
-        // a date-time column is known by its name in the schema.
-        known = m_columnOf.insert(name, {i, Schema::isDateTimeColumn(name)});
-    }
-    const QVariant value = m_eof ? QVariant() : m_query.value(known->index);
-    const bool isDateTime = known->dateTime;
-    FieldKind kind = isDateTime ? FieldKind::DateTime : FieldKind::Text;
-    if (!isDateTime && value.metaType().id() == QMetaType::Double)
+    return FieldAt(FieldPosition(name));
+}
+
+int Query::FieldPosition(const QByteArray& name) const
+{
+    for (std::size_t i = 0; i < m_columnOf.size(); ++i)
+        if (m_columnOf[i].name == name)
+            return int(i);
+    const int i = m_columns.indexOf(QString::fromUtf8(name));
+    if (i < 0)
+        throw EDatabaseError(QStringLiteral("The query has no field '%1'").arg(QString::fromUtf8(name)));
+    // Date-times are stored as text, so the driver reports them as text;
+    // a date-time column is known by its name in the schema.
+    m_columnOf.push_back(ColumnOf{name, i, Schema::isDateTimeColumn(name)});
+    return int(m_columnOf.size() - 1);
+}
+
+Field Query::FieldAt(int position) const
+{
+    const ColumnOf& column = m_columnOf.at(std::size_t(position));
+    const QVariant value = m_eof            ? QVariant()
+                           : m_rows.isOpen() ? m_rows.value(column.index)
+                                             : m_query.value(column.index);
+    FieldKind kind = column.dateTime ? FieldKind::DateTime : FieldKind::Text;
+    if (!column.dateTime && value.metaType().id() == QMetaType::Double)
         kind = FieldKind::Float;
-    return Field(name, value, kind);
+    return Field(column.name, value, kind);
 }

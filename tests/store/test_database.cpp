@@ -5,6 +5,8 @@
 #include "store/DateTime.h"
 #include "store/Dialect.h"
 #include "store/Exception.h"
+#include "store/PreparedStatements.h"
+#include "store/StatementShape.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -394,4 +396,128 @@ TEST(Dialect, ServersOlderThanTheChangeCheckNeedsAreRefusedNamingTheVersion)
     EXPECT_TRUE(refusal.startsWith(QStringLiteral("PostgreSQL 12.19 is too old: the meet's database needs PostgreSQL 13 "
                                                   "or later")))
         << refusal.toStdString();
+}
+
+// A statement's literals become the values of its shape, or stay as written
+// where taking them could change what the statement does.
+TEST(StatementShapes, LiteralsBecomeValuesWhereNothingCanChangeTheirMeaning)
+{
+    const struct {
+        QByteArray statement;
+        QByteArray shape; // empty: the statement runs as written
+        QVariantList values;
+    } cases[] = {
+        {"insert into pb ([athlete_number],[event],[value]) values (12,'100M',12.34)",
+         "insert into pb ([athlete_number],[event],[value]) values (?,?,?)", {12LL, QStringLiteral("100M"), 12.34}},
+        {"insert into t ([a]) values ('O''Brien ? -- \" :x [y] #2026/12/09 10:35#')", "insert into t ([a]) values (?)",
+         {QStringLiteral("O'Brien ? -- \" :x [y] #2026/12/09 10:35#")}},
+        {"insert into t values (9223372036854775807,99999999999999999999,1e5,1.5e-3,0.1234567890123456,X'0A',-7)",
+         "insert into t values (?,99999999999999999999,1e5,1.5e-3,0.1234567890123456,X'0A',-?)",
+         {9223372036854775807LL, 7LL}},
+        {"update races set [completed] = 1 where [datetime] = #2026/12/09 10:35# and [h2o] = t.5",
+         "update races set [completed] = ? where [datetime] = #2026/12/09 10:35# and [h2o] = t.5", {1LL}},
+        {"insert into t select a from u order by 1", "", {}},
+        {"delete from t -- where a = 1", "", {}},
+        {"delete from t where \"a\" = 1", "", {}},
+        {"delete from t where a = :a", "", {}},
+        {"delete from t where a = 'open", "", {}},
+    };
+    for (const auto& c : cases) {
+        StatementShape shape;
+        const bool shaped = StatementShape::of(c.statement, shape);
+        EXPECT_EQ(shaped ? shape.text : QByteArray(), c.shape) << c.statement.constData();
+        if (shaped) {
+            EXPECT_EQ(shape.values, c.values) << c.statement.constData();
+        }
+    }
+}
+
+// What the query runs, each statement compiled once per shape on SQLite,
+// stores every statement's own values, fails as the engine says, and
+// follows a connection opened again.
+TEST_F(DatabaseTest, StatementsOfOneShapeStoreEachTheirOwnValues)
+{
+    const auto execSQL = [this](const QByteArray& sql) {
+        query->setSQL(sql);
+        query->ExecSQL();
+    };
+    execSQL("insert into athletes ([number],[firstname],[surname]) values (1,'Ann','O''Brien')");
+    execSQL("insert into athletes ([number],[firstname],[surname]) values (2,'Bob ? -- ''x''','A\xc3\xa9')");
+    execSQL("insert into pb ([athlete_number],[event],[value]) values (1,'100M',12.34)");
+    execSQL("insert into pb ([athlete_number],[event],[value]) values (2,'100M',99999999999999999999)");
+    if (!onServer()) {
+        // A shape the engine will not take with parameters runs as written.
+        execSQL("PRAGMA user_version = 7");
+        EXPECT_EQ(scalar("PRAGMA user_version").toInt(), 7);
+        // The connection opened again: statements compiled on the old one
+        // are compiled again.
+        db->connection().close();
+        db->reconnect();
+    }
+    execSQL("insert into athletes ([number],[firstname],[surname]) values (3,'Cy','Z')");
+    EXPECT_EQ(rows("select number, firstname, surname from athletes order by number"),
+              (QList<QVariantList>{{1, QStringLiteral("Ann"), QStringLiteral("O'Brien")},
+                                   {2, QStringLiteral("Bob ? -- 'x'"), QString::fromUtf8("A\xc3\xa9")},
+                                   {3, QStringLiteral("Cy"), QStringLiteral("Z")}}));
+    EXPECT_EQ(rows("select athlete_number, value from pb order by athlete_number"),
+              (QList<QVariantList>{{1, 12.34}, {2, 1e20}}));
+
+    // A failure says what the engine says of the statement run as written.
+    const QByteArray duplicate = "insert into athletes ([number],[firstname],[surname]) values (3,'Di','Y')";
+    QSqlQuery plain(db->connection());
+    ASSERT_FALSE(plain.exec(SqlDialect::translate(duplicate)));
+    query->setSQL(duplicate);
+    try {
+        query->ExecSQL();
+        ADD_FAILURE() << "a duplicate number was stored";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.message(), plain.lastError().text());
+    }
+}
+
+TEST_F(DatabaseTest, CompiledShapesAreBoundedDroppingTheOneUsedLongestAgo)
+{
+    PreparedStatements prepared;
+    const auto shape = [](int n) { return "select " + QByteArray::number(n); };
+    const auto use = [&](int n) {
+        return prepared.find(db->connection(), shape(n), [&] { return QString::fromUtf8(shape(n)); });
+    };
+    for (int n = 1; n < 70; ++n) {
+        use(n);
+        ASSERT_NE(use(0), nullptr); // in use all along
+    }
+    EXPECT_EQ(prepared.size(), PreparedStatements::capacity);
+    EXPECT_TRUE(prepared.holds(shape(0)));
+    EXPECT_FALSE(prepared.holds(shape(1)));
+    EXPECT_TRUE(prepared.holds(shape(69)));
+}
+
+// Rows read straight from SQLite give the values the driver gives, and a row
+// that cannot be read fails the walk instead of ending it.
+TEST_F(DatabaseTest, RowsReadBackAsTheDriverGivesThemAndAFailedRowIsAFailure)
+{
+    if (onServer())
+        GTEST_SKIP() << "rows are read straight from the engine only on SQLite";
+    exec("CREATE TABLE probe (a, b, c, d, e, f, g)");
+    exec("INSERT INTO probe VALUES (NULL, '', 42, 2.5, 'M\xc3\xbcller', x'00ff41', 9223372036854775807)");
+    const QByteArray select = "select * from probe";
+    QSqlQuery driver(db->connection());
+    ASSERT_TRUE(driver.exec(QString::fromUtf8(select)) && driver.next());
+    query->setSQL(select);
+    query->Open();
+    ASSERT_FALSE(query->Eof());
+    for (const char* name : {"a", "b", "c", "d", "e", "f", "g"}) {
+        const QVariant ours = query->FieldByName(name).Value();
+        const QVariant theirs = driver.value(QString::fromLatin1(name));
+        EXPECT_EQ(ours.metaType(), theirs.metaType()) << name;
+        EXPECT_EQ(ours.isNull(), theirs.isNull()) << name;
+        EXPECT_EQ(ours, theirs) << name;
+    }
+    query->Next();
+    EXPECT_TRUE(query->Eof());
+
+    query->setSQL("select abs(-9223372036854775807 - a) as n from (select 0 as a union all select 1 as a)");
+    query->Open();
+    EXPECT_EQ(query->FieldByName("n").AsFloat(), 9223372036854775807.0);
+    EXPECT_THROW(query->Next(), EDatabaseError);
 }

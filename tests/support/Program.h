@@ -16,11 +16,13 @@
 //   Real:    they run at their own pace.
 enum class ProgramClock { Stopped, ByHand, Real };
 
+// The interval of a timer that runs by hand.
+constexpr int neverMs = 3600 * 1000;
+
 // The program as start-up makes it over the places, its main window shown
 // and holding the keyboard, its timers as the clock says.
 inline std::unique_ptr<ProgramWindows> showProgram(const MainFormPlaces& places, ProgramClock clock)
 {
-    constexpr int neverMs = 3600 * 1000;
     auto windows = createProgramWindows(places);
     TMainForm* main = windows->mainForm;
     if (clock == ProgramClock::Stopped) {

@@ -3,6 +3,7 @@
 // is a fake clock: a row says when each chunk came, when the quiet time is
 // over, and what is handed out at each step.
 
+#include "SampleRaces.h"
 #include "link/RaceFraming.h"
 #include "store/Miscl.h"
 #include "store/RaceText.h"
@@ -17,18 +18,6 @@ namespace {
 
 constexpr qint64 quiet = 2000;
 constexpr std::optional<qint64> none;
-
-// 40 characters, two timed places.
-const QByteArray forty = "0,0,7,L,U12G,100M,,,1,12.34,A,2,12.56,B,";
-
-QByteArray singleLineRace(int number, int places)
-{
-    QByteArray text = "00:00,01/01/00," + QByteArray::number(number) + ",LANE,U12G,100M,,1,";
-    for (int place = 1; place <= places; ++place)
-        text += QByteArray::number(place) + ",12." + QByteArray::number(10 + place) + ",B"
-                + QByteArray::number(place) + ',';
-    return text + "\r\n";
-}
 
 // A multi-line race, line by line: age group U12G, event 100M, race 12.
 const QList<QByteArray> raceLines = {"U12G   100M\r\n", "RACE 012\r\n", "01  12.34    L1\r\n", "02  12.56    L2\r\n"};
@@ -66,21 +55,21 @@ struct Row {
 QList<Row> receptionRows()
 {
     QList<Row> rows;
-    const QByteArray line = forty + "\r\n";
+    const QByteArray line = fortyCharacters + "\r\n";
     rows.append({"a single-line race in one chunk is complete at once", {at(0, line, none, {line})}, {}});
     rows.append({"a line in three chunks waits for its line end",
-                 {at(0, forty.left(15), none), at(10, forty.mid(15), none), at(20, "\r\n", none, {line})},
+                 {at(0, fortyCharacters.left(15), none), at(10, fortyCharacters.mid(15), none), at(20, "\r\n", none, {line})},
                  {}});
 
     // Nothing waits for a quiet link after the line feed: a next race still
     // arriving is never cut by a wait left over from this one.
     const QByteArray eight = singleLineRace(8, 3);
     rows.append({"a carriage return waits for the quiet link; the line feed ends the race and the wait",
-                 {at(0, forty + '\r', quiet), at(10, "\n", none, {line}), at(20, eight.left(30), none),
+                 {at(0, fortyCharacters + '\r', quiet), at(10, "\n", none, {line}), at(20, eight.left(30), none),
                   at(30, eight.mid(30), none, {eight})},
                  {}});
     Row slow {"a race slower than the quiet interval after a line feed is not cut short",
-              {at(0, forty + '\r', quiet), at(10, "\n", none, {line})},
+              {at(0, fortyCharacters + '\r', quiet), at(10, "\n", none, {line})},
               {}};
     const QByteArray six = singleLineRace(8, 6);
     qint64 now = 10;
@@ -199,7 +188,7 @@ void check(const QList<Row>& rows)
 
 TEST(RaceFraming, WhenATextIsComplete)
 {
-    ASSERT_EQ(forty.size(), 40);
+    ASSERT_EQ(fortyCharacters.size(), 40);
     check(receptionRows());
 }
 
@@ -216,7 +205,7 @@ TEST(RaceLayout, WhatALineIs)
         bool place;
     };
     const QList<Row> rows = {
-        {forty, true, false},
+        {fortyCharacters, true, false},
         {"00:00,01/01/00,9,LANE,U12G,100M,,1", true, false}, // the eight header fields, no places
         {"00:00,01/01/00,1O,LANE,U12G,100M,,1,1,12.34,B1,", true, false}, // garbled inside a field
         {"00:00,01/01/00,9,LANE,U12G,100M,1", false, false},                // seven fields

@@ -6,6 +6,7 @@
 // ports at once, and a long burst.
 
 #include "LinkFixture.h"
+#include "SampleRaces.h"
 
 #include "entry/Racedetailsdialog.h"
 #include "link/RaceTextDialog.h"
@@ -22,18 +23,6 @@
 #include <thread>
 
 namespace {
-
-// 40 characters, two timed places.
-const QByteArray fortyCharacters = "0,0,7,L,U12G,100M,,,1,12.34,A,2,12.56,B,";
-
-QByteArray singleLineRace(int number, int places)
-{
-    QByteArray text = "00:00,01/01/00," + QByteArray::number(number) + ",LANE,U12G,100M,,1,";
-    for (int place = 1; place <= places; ++place)
-        text += QByteArray::number(place) + ",12." + QByteArray::number(10 + place) + ",B"
-                + QByteArray::number(place) + ',';
-    return text + "\r\n";
-}
 
 class Reception : public LinkFixture {
 protected:

@@ -12,3 +12,12 @@ inline int benchRows(int full)
     const int rows = qEnvironmentVariableIntValue("VEXO_BENCH_ROWS", &ok);
     return ok && rows > 0 ? rows : full;
 }
+
+// How long a benchmark that watches a quiet program runs, in milliseconds:
+// the full time, or VEXO_BENCH_MILLISECONDS when set (bench-check again).
+inline int benchMilliseconds(int full)
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VEXO_BENCH_MILLISECONDS", &ok);
+    return ok && ms > 0 ? ms : full;
+}

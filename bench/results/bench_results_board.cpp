@@ -3,6 +3,7 @@
 // JSON cost, what reading the meet again after a commit costs, and what
 // 200 browsers following a quiet meet cost the running program.
 
+#include "BenchSize.h"
 #include "results-board/HttpRequest.h"
 #include "results-board/ResultsBoard.h"
 
@@ -188,7 +189,7 @@ void BM_FollowersOnAQuietMeet(benchmark::State& state)
         const qint64 before = cpuTicks(board.processId());
         QElapsedTimer wall;
         wall.start();
-        runFor(int(state.range(1)));
+        runFor(benchMilliseconds(int(state.range(1))));
         const double seconds = wall.elapsed() / 1000.0;
         state.SetIterationTime(seconds);
         state.counters["server_cpu_percent"] = 100.0 * double(cpuTicks(board.processId()) - before) / hz / seconds;

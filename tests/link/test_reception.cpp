@@ -146,6 +146,17 @@ TEST_F(Reception, ChunksThroughThePortBecomeRacesWhenTheirTextIsComplete)
     EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE number = 13 AND age = 9 AND gender = 'M' AND event = 'EV03'"), 1);
     EXPECT_EQ(number("SELECT COUNT(*) FROM races WHERE number = 14 AND age = 14 AND heat = 2"), 1);
     EXPECT_EQ(logEntries().size(), 5);
+
+    // Single-line races and a multi-line one in one chunk: each single-line
+    // race at once, the multi-line one when the link is quiet.
+    const int resultsBefore = results();
+    ASSERT_TRUE(unitA->send(singleLineRace(31, 2) + singleLineRace(32, 3) + QByteArray(shortFirst).replace("012", "033")));
+    ASSERT_TRUE(eventually([&] { return races() == 8; }));
+    EXPECT_TRUE(main->rxDataTimer1->isActive());
+    main->rxDataTimer1Timer();
+    EXPECT_EQ(races(), 9);
+    EXPECT_EQ(results(), resultsBefore + 2 + 3 + 2);
+    EXPECT_EQ(logEntries().size(), 8);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
 }
 

@@ -41,10 +41,11 @@ QList<WId> windowList(const QString& property)
     return ids;
 }
 
-// What the X server and the window manager do takes its own time.
+// What the X server and the window manager do takes its own time; each
+// check runs xprop, a client of the X server, so they come 20 ms apart.
 bool waitFor(const std::function<bool()>& condition)
 {
-    return eventually(condition, patienceMs);
+    return eventually(condition, patienceMs, 20);
 }
 
 using WarningOnDisplay = EntryFixture;
@@ -128,7 +129,11 @@ public:
         // The window manager is in charge once it names itself on the root.
         if (!waitFor([] { return xprop({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                                      .contains(QStringLiteral("window id")); }))
-            return QStringLiteral("openbox did not take the display ") + QString::fromLatin1(display);
+            return QStringLiteral("openbox did not take the display ") + QString::fromLatin1(display)
+                + (m_windowManager.state() == QProcess::NotRunning
+                       ? QStringLiteral(": openbox ended, saying ")
+                           + QString::fromLocal8Bit(m_windowManager.readAllStandardError())
+                       : QStringLiteral(" (openbox still running)"));
         return {};
     }
 

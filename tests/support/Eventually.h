@@ -14,20 +14,22 @@
 // waits for events, so a long text read in short pieces takes no longer than
 // the pieces take; a short wake-up catches what another thread changes
 // without an event. Before the application object exists (a display started
-// first) it sleeps instead.
-inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 15000)
+// first) it sleeps instead. A condition that starts a program to look
+// (an X client) wants a longer pause between checks, so as not to flood
+// what it asks.
+inline bool eventually(const std::function<bool()>& condition, int timeoutMs = 15000, int pauseMs = 2)
 {
     QDeadlineTimer deadline(timeoutMs);
     if (!QCoreApplication::instance()) {
         while (!condition()) {
             if (deadline.hasExpired())
                 return false;
-            QThread::msleep(2);
+            QThread::msleep(pauseMs);
         }
         return true;
     }
     QTimer wake;
-    wake.start(2);
+    wake.start(pauseMs);
     while (!condition()) {
         if (deadline.hasExpired())
             return false;

@@ -7,7 +7,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -84,12 +83,3 @@ void BM_OpenAndFilterBySurnamePrefix(benchmark::State& state)
 BENCHMARK(BM_OpenAndFilterBySurnamePrefix)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

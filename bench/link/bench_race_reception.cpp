@@ -22,7 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QSqlQuery>
@@ -213,14 +213,3 @@ void ProcessRaceData(benchmark::State& state)
 
 BENCHMARK(LineFeedToRows)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1000);
 BENCHMARK(ProcessRaceData)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1000);
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 // Race texts as a timer unit sends them, for the framing table and the
 // reception tests alike.
@@ -17,3 +18,13 @@ inline QByteArray singleLineRace(int number, int places)
                 + QByteArray::number(place) + ',';
     return text + "\r\n";
 }
+
+// Multi-line races as a timer unit resending its memory sends them: a first
+// line shorter and one longer than 15 characters, race number lines of
+// several forms, a C.T.K. place. Race 12 line by line, then whole.
+inline const QList<QByteArray> raceLines = {"U12G   100M\r\n", "RACE 012\r\n", "01  12.34    L1\r\n",
+                                            "02  12.56    L2\r\n"};
+inline const QByteArray shortFirst = raceLines.join();
+inline const QByteArray longFirst = "U9B    EV03   H01\r\n09/12/26 06:15  RACE 013\r\n01  12.04    01\r\n"
+                                    "02  12.35    02\r\n03  12.75    03\r\n00  C.T.K.   00\r\n";
+inline const QByteArray third = "U14B   200M   H02 Final\r\nRace No.   014\r\n01  25.10    04\r\n";

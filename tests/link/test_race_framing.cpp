@@ -19,14 +19,8 @@ namespace {
 constexpr qint64 quiet = 2000;
 constexpr std::optional<qint64> none;
 
-// A multi-line race, line by line: age group U12G, event 100M, race 12.
-const QList<QByteArray> raceLines = {"U12G   100M\r\n", "RACE 012\r\n", "01  12.34    L1\r\n", "02  12.56    L2\r\n"};
-const QByteArray shortFirst = "U12G   100M\r\nRACE 012\r\n01  12.34    L1\r\n02  12.56    L2\r\n";
 // Its first line feed stands after position 25, yet it is no single-line race.
 const QByteArray longFirstLine = "U12G   100M   H03 Final, wind +1.2\r\n";
-const QByteArray longFirst = "U9B    EV03   H01\r\n09/12/26 06:15  RACE 013\r\n01  12.04    01\r\n"
-                             "02  12.35    02\r\n03  12.75    03\r\n00  C.T.K.   00\r\n";
-const QByteArray third = "U14B   200M   H02 Final\r\nRace No.   014\r\n01  25.10    04\r\n";
 
 // One step of a row: a chunk received at a moment; the quiet time over
 // (the owner's timer firing at the deadline); or the program closing.

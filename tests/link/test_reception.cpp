@@ -131,10 +131,6 @@ TEST_F(Reception, ChunksThroughThePortBecomeRacesWhenTheirTextIsComplete)
     // first lines shorter and longer than 15 characters, second lines of
     // several forms. Each is stored once the next has begun, the last when
     // the link is quiet.
-    const QByteArray shortFirst = "U12G   100M\r\nRACE 012\r\n01  12.34    L1\r\n02  12.56    L2\r\n";
-    const QByteArray longFirst = "U9B    EV03   H01\r\n09/12/26 06:15  RACE 013\r\n01  12.04    01\r\n"
-                                 "02  12.35    02\r\n03  12.75    03\r\n00  C.T.K.   00\r\n";
-    const QByteArray third = "U14B   200M   H02 Final\r\nRace No.   014\r\n01  25.10    04\r\n";
     ASSERT_TRUE(unitA->send(shortFirst + longFirst + third));
     ASSERT_TRUE(eventually([&] { return races() == 5; }));
     EXPECT_TRUE(main->rxDataTimer1->isActive());
